@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+// The programs' only report channel. One instance is set up first thing and used for every
+// later write. Results of the underlying console calls are ignored: a console that cannot be
+// styled or written still lets the program run to its end.
+class ConsoleOutput {
+ public:
+  // Styles the console window (colours, title, cursor, and on Windows font, palette, buffer,
+  // window size and icon) and returns the output every later call goes through. Decides once
+  // whether output is a console or terminal (coloured) or redirected (plain text, no escapes).
+  static std::unique_ptr<ConsoleOutput> SetUp(std::u16string_view title);
+
+  virtual ~ConsoleOutput() = default;  // leaves a terminal with its default colours
+
+  // Attribute = background palette index * 16 + foreground palette index.
+  virtual void SetAttribute(std::uint16_t attribute) = 0;
+
+  // Writes `text` with one write call, in the current attribute. A short or failed write is
+  // not repeated.
+  virtual void Write(std::u16string_view text) = 0;
+
+  // Shows the "Press any key to continue . . . " prompt and waits for one key press. Returns
+  // at once when no key can come (input at its end, or not interactive).
+  virtual void Pause() = 0;
+};

@@ -1,0 +1,65 @@
+#include "tests/support/test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+ScopedTempDir::ScopedTempDir() {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::error_code ignored;
+  for (;;) {
+    const fs::path candidate = fs::temp_directory_path(ignored) /
+                               ("probe-test-" + std::to_string(stamp) + "-" +
+                                std::to_string(counter++));
+    if (fs::create_directory(candidate, ignored)) {
+      path_ = candidate.generic_string();
+      return;
+    }
+  }
+}
+
+ScopedTempDir::~ScopedTempDir() {
+  std::error_code ignored;  // a leftover temporary folder is not worth failing a test over
+  fs::remove_all(path_, ignored);
+}
+
+std::string ScopedTempDir::File(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(path, ignored);
+}
+
+std::string TestDataDir() { return TEST_DATA_DIR; }
+
+std::string TestDataFile(std::string_view name) {
+  return TestDataDir() + "/" + std::string(name);
+}
+
+void AppendU16(std::string& out, std::uint16_t value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>(value >> 8));
+}
+
+void AppendU32(std::string& out, std::uint32_t value) {
+  AppendU16(out, static_cast<std::uint16_t>(value & 0xFFFF));
+  AppendU16(out, static_cast<std::uint16_t>(value >> 16));
+}

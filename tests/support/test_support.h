@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Shared helpers for the unit and end-to-end tests. Portable: they also run under Wine.
+
+// A fresh temporary folder, removed with everything in it when the object goes.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // `name` inside the folder.
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+void WriteBytes(const std::string& path, std::string_view bytes);
+// The whole file, or an empty string when it cannot be read.
+std::string ReadBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Folder of the committed test audio (tests/data).
+std::string TestDataDir();
+std::string TestDataFile(std::string_view name);
+
+// Little-endian field writers for crafting binary files byte by byte.
+void AppendU16(std::string& out, std::uint16_t value);
+void AppendU32(std::string& out, std::uint32_t value);
