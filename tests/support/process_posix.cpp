@@ -69,7 +69,11 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     }
     if (!options.working_dir.empty() && ::chdir(options.working_dir.c_str()) != 0) ::_exit(126);
     for (const std::string& entry : options.environment) ::putenv(const_cast<char*>(entry.c_str()));
-    ::execv(args[0], args.data());
+    if (options.search_path) {
+      ::execvp(args[0], args.data());
+    } else {
+      ::execv(args[0], args.data());
+    }
     ::_exit(127);
   }
 

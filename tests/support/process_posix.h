@@ -17,6 +17,9 @@ struct RunOptions {
   std::string reply;
   std::string working_dir;              // empty: the test's own
   std::vector<std::string> environment;  // "NAME=value" entries added to the test's own
+  // Look argv[0] up through PATH (as a shell does for a bare name) instead of taking it as a
+  // path; the PATH searched is the one after `environment` is applied.
+  bool search_path = false;
   int timeout_seconds = 60;
 };
 
