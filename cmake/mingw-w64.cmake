@@ -1,0 +1,33 @@
+# Cross-builds the Windows programs with mingw-w64 (Debian packages g++-mingw-w64-x86-64-posix
+# and mingw-w64-x86-64-dev) and runs the built test programs under Wine (package wine64).
+#
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+#
+# The programs land in build-win/bin/ as Lumtass.exe and Brevane.exe.
+
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(MINGW_TRIPLET x86_64-w64-mingw32)
+# The -posix variants: their libstdc++ has std::thread and friends, which GoogleTest expects.
+set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Everything static, so the programs need no DLL beyond those every Windows has. (The programs
+# themselves also link with -municode to enter through wmain; test programs keep main.)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Debian installs the 64-bit loader outside PATH; plain `wine` may be a wrapper that looks for
+# a 32-bit loader first.
+find_program(WINE64_PROGRAM NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine /opt/wine-stable/bin
+             NO_CMAKE_FIND_ROOT_PATH)
+if(WINE64_PROGRAM)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64_PROGRAM})
+endif()
