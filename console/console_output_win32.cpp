@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+#include "console/console_output.h"
+#include "console/palette.h"
+#include "console/report.h"
+#include "console/window_style.h"
+
+namespace {
+
+class Win32ConsoleOutput : public ConsoleOutput {
+ public:
+  explicit Win32ConsoleOutput(HANDLE handle) : handle_(handle) {}
+
+  void SetAttribute(std::uint16_t attribute) override {
+    (void)SetConsoleTextAttribute(handle_, attribute);
+  }
+
+  void Write(std::u16string_view text) override {
+    // One call for the whole text; a redirected output is no console, so this fails silently.
+    DWORD written = 0;
+    (void)WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
+
+  void Pause() override {
+    // The command interpreter prints its own prompt and returns at once at the end of input.
+    (void)std::system("pause");
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+void SetFont(HANDLE output) {
+  CONSOLE_FONT_INFOEX font = {};
+  font.cbSize = sizeof font;
+  font.dwFontSize = {kConsoleFontWidth, kConsoleFontHeight};
+  font.FontFamily = kConsoleFontFamily;
+  font.FontWeight = kConsoleFontWeight;
+  std::copy(kConsoleFontFace.begin(), kConsoleFontFace.end(), font.FaceName);
+  (void)SetCurrentConsoleFontEx(output, TRUE, &font);
+}
+
+// Returns the buffer width written, which the window rectangle is based on.
+SHORT SetBufferAndPalette(HANDLE output) {
+  CONSOLE_SCREEN_BUFFER_INFOEX info = {};
+  info.cbSize = sizeof info;
+  (void)GetConsoleScreenBufferInfoEx(output, &info);
+  info.wAttributes = 0;
+  for (std::size_t i = 0; i < kPalette.size(); ++i) info.ColorTable[i] = kPalette[i];
+  const BufferSize size = StyledBufferSize({info.dwSize.X, info.dwSize.Y});
+  info.dwSize = {size.width, size.height};
+  // The window rectangle goes back as read: it is inclusive, so Windows shrinks the window by
+  // one row and column here, and the next step sets the window anyway.
+  (void)SetConsoleScreenBufferInfoEx(output, &info);
+  return size.width;
+}
+
+void SetIcon() {
+  static constexpr IconMask kXorMask = IconXorMask();
+  // The icon lives until the program ends: the window keeps using it.
+  const HICON icon = CreateIcon(nullptr, kIconSize, kIconSize, 1, 1, kIconAndMask.data(),
+                                kXorMask.data());
+  (void)SendMessageW(GetConsoleWindow(), WM_SETICON, ICON_SMALL,
+                     reinterpret_cast<LPARAM>(icon));
+}
+
+}  // namespace
+
+std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
+  // Every result is ignored: without a console (output redirected) each call simply fails.
+  (void)SetConsoleOutputCP(kConsoleCodePage);
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetFont(output);
+  const SHORT width = SetBufferAndPalette(output);
+  (void)SetConsoleTextAttribute(output, kAttributeStartup);
+  const WindowRect rect = StyledWindow(width);
+  const SMALL_RECT window = {rect.left, rect.top, rect.right, rect.bottom};
+  (void)SetConsoleWindowInfo(output, TRUE, &window);
+  const CONSOLE_CURSOR_INFO cursor = {kConsoleCursorPercent, TRUE};
+  (void)SetConsoleCursorInfo(output, &cursor);
+  SetIcon();
+  const std::wstring wide_title(title.begin(), title.end());
+  (void)SetConsoleTitleW(wide_title.c_str());
+  (void)SetConsoleCP(kConsoleCodePage);
+  (void)SetConsoleOutputCP(kConsoleCodePage);
+  return std::make_unique<Win32ConsoleOutput>(output);
+}
