@@ -1,0 +1,137 @@
+#include "console/console_output.h"
+
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "console/ansi_style.h"
+#include "console/report.h"
+#include "platform/utf.h"
+
+namespace {
+
+constexpr int kInput = STDIN_FILENO;
+constexpr int kOutput = STDOUT_FILENO;
+constexpr std::u16string_view kPausePrompt = u"Press any key to continue . . . ";
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr std::size_t kInterruptSignalCount = sizeof kInterruptSignals / sizeof *kInterruptSignals;
+
+void WriteBytes(std::string_view bytes) {
+  if (bytes.empty()) return;
+  const ssize_t written = ::write(kOutput, bytes.data(), bytes.size());
+  (void)written;  // a console that cannot be written to is not reported anywhere
+}
+
+// What the signal handler needs to leave the terminal as it found it. Filled in before the
+// handlers are installed and only read by them.
+struct PauseRestore {
+  bool restore_input;
+  termios input_settings;
+  bool reset_colours;
+};
+PauseRestore pause_restore;
+
+void RestoreAndReraise(int signal_number) {
+  // Only async-signal-safe calls here. The signal is blocked while its handler runs, so the
+  // raise takes effect, with the default action, as soon as the handler returns.
+  if (pause_restore.restore_input) ::tcsetattr(kInput, TCSANOW, &pause_restore.input_settings);
+  if (pause_restore.reset_colours) {
+    const ssize_t written = ::write(kOutput, kResetEscape.data(), kResetEscape.size());
+    (void)written;  // the process is ending either way
+  }
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+class PosixConsole final : public ConsoleOutput {
+ public:
+  PosixConsole(bool output_is_terminal, bool input_is_terminal)
+      : output_is_terminal_(output_is_terminal), input_is_terminal_(input_is_terminal) {}
+
+  ~PosixConsole() override {
+    if (output_is_terminal_) WriteBytes(kResetEscape);
+  }
+
+  void SetAttribute(std::uint16_t attribute) override {
+    if (output_is_terminal_) WriteBytes(AttributeEscape(attribute));
+  }
+
+  void Write(std::u16string_view text) override {
+    WriteBytes(output_is_terminal_ ? TerminalText(text) : Utf16ToUtf8(text));
+  }
+
+  void Pause() override;
+
+ private:
+  const bool output_is_terminal_;
+  const bool input_is_terminal_;
+};
+
+void PosixConsole::Pause() {
+  // A terminal is put in non-canonical mode without echo, so one key ends the wait and is not
+  // shown. Signals stay enabled: Ctrl+C still ends the program, after the handlers below
+  // have restored the terminal settings and colours. Any other standard input (a pipe, a
+  // file, /dev/null) is read for at most one byte, and its end returns at once. Where the
+  // prompt goes plays no part: with output piped and input a terminal, the key is awaited.
+  termios saved{};
+  const bool raw = input_is_terminal_ && ::tcgetattr(kInput, &saved) == 0;
+  const bool handle_signals = raw || output_is_terminal_;
+  struct sigaction previous[kInterruptSignalCount];
+  if (handle_signals) {
+    pause_restore = {raw, saved, output_is_terminal_};
+    struct sigaction action{};
+    action.sa_handler = RestoreAndReraise;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < kInterruptSignalCount; ++i) {
+      ::sigaction(kInterruptSignals[i], &action, &previous[i]);
+    }
+  }
+  if (raw) {
+    termios settings = saved;
+    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    // TCSANOW keeps a key typed ahead of the prompt: it answers the prompt, as on Windows.
+    ::tcsetattr(kInput, TCSANOW, &settings);
+  }
+
+  // Raw mode is on before the prompt appears, so a key pressed on seeing it is never echoed.
+  Write(kPausePrompt);
+  char key;
+  while (::read(kInput, &key, 1) < 0 && errno == EINTR) {
+  }
+
+  if (raw) {
+    // A key such as an arrow sends several bytes; the rest must not reach the shell.
+    ::tcflush(kInput, TCIFLUSH);
+    ::tcsetattr(kInput, TCSANOW, &saved);
+  }
+  if (handle_signals) {
+    for (std::size_t i = 0; i < kInterruptSignalCount; ++i) {
+      ::sigaction(kInterruptSignals[i], &previous[i], nullptr);
+    }
+  }
+  // The key is not echoed; the line still ends so that what follows starts on a new line.
+  Write(u"\n");
+}
+
+}  // namespace
+
+std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
+  // A reader that went away makes later writes fail quietly, as on Windows, instead of
+  // ending the program before its pause and exit code 0.
+  ::signal(SIGPIPE, SIG_IGN);
+  // Decided once: a terminal gets colours, title and cursor escapes; anything else (a pipe, a
+  // file) gets the plain UTF-8 texts only.
+  const bool output_is_terminal = ::isatty(kOutput) == 1;
+  auto console = std::make_unique<PosixConsole>(output_is_terminal, ::isatty(kInput) == 1);
+  if (output_is_terminal) {
+    WriteBytes(TitleEscape(title));
+    WriteBytes(kShowCursorEscape);
+    console->SetAttribute(kAttributeStartup);
+  }
+  return console;
+}
