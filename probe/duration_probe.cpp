@@ -1,0 +1,38 @@
+#include "probe/duration_probe.h"
+
+#include "probe/vorbis_length.h"
+#include "probe/wave_reader.h"
+
+namespace {
+
+float WaveRouteSeconds(const std::u16string& path) {
+  WaveReader reader;
+  if (!reader.Open(path)) return -1.0f;
+  return WaveSeconds(reader.data_size(), reader.format().average_bytes_per_second);
+}
+
+}  // namespace
+
+float WaveSeconds(std::uint32_t data_size, std::uint32_t average_bytes_per_second) {
+  if (average_bytes_per_second == 0) return -1.0f;
+  // A 32-bit size times 1000 needs 42 bits.
+  const std::uint64_t milliseconds =
+      static_cast<std::uint64_t>(data_size) * 1000u / average_bytes_per_second;
+  return static_cast<float>(milliseconds) / 1000.0f;
+}
+
+float ChooseDuration(float wave_seconds, float ogg_seconds) {
+  if (wave_seconds > 0.0f) return wave_seconds;
+  if (ogg_seconds > 0.0f) return ogg_seconds;
+  // Neither is positive: a failed WAVE route defers to the Ogg route's -1 or 0, while an
+  // empty WAVE file is a real duration of 0.
+  if (wave_seconds < 0.0f) return ogg_seconds;
+  return 0.0f;
+}
+
+float DurationProbe(const std::u16string& path) {
+  // Both routes run on every path: the extension decides nothing.
+  const float wave_seconds = WaveRouteSeconds(path);
+  const float ogg_seconds = VorbisSeconds(path);
+  return ChooseDuration(wave_seconds, ogg_seconds);
+}

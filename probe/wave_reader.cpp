@@ -1,0 +1,132 @@
+#include "probe/wave_reader.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::uint64_t kChunkHeaderSize = 8;
+constexpr std::uint32_t kFormatSize = 16;  // the fields up to bits per sample
+constexpr std::uint16_t kFormatTagPcm = 1;
+
+std::uint16_t DecodeU16(const unsigned char* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+std::uint32_t DecodeU32(const unsigned char* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+         (static_cast<std::uint32_t>(bytes[2]) << 16) |
+         (static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
+bool IsPrintableId(const char (&id)[4]) {
+  for (const char c : id) {
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+bool SameId(const char (&id)[4], const char (&expected)[5]) {
+  return std::memcmp(id, expected, 4) == 0;
+}
+
+}  // namespace
+
+bool WaveReader::Open(const std::u16string& path) {
+  Close();
+  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path);
+  if (file == nullptr) return false;
+  return Open(std::move(file));
+}
+
+bool WaveReader::Open(std::unique_ptr<ByteSource> source) {
+  Close();
+  if (source == nullptr) return false;
+  source_ = std::move(source);
+  if (!ReadHeader()) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void WaveReader::Close() {
+  source_.reset();
+  riff_ = ChunkHeader{};
+  riff_end_ = 0;
+  format_ = WaveFormat{};
+  extra_data_.reset();
+  data_size_ = 0;
+}
+
+bool WaveReader::ReadHeader() {
+  if (!source_->Seek(0) || !ReadChunkHeader(riff_) || !SameId(riff_.id, "RIFF")) return false;
+  char form_type[4];
+  if (!ReadExact(form_type, sizeof form_type) || !SameId(form_type, "WAVE")) return false;
+  riff_end_ = riff_.data_offset + riff_.size;
+  const std::uint64_t children_start = riff_.data_offset + 4;
+
+  ChunkHeader fmt{};
+  if (!FindChunk("fmt ", fmt) || !ReadFormat(fmt)) return false;
+  // Leave the format chunk at its declared end, wherever the reads above stopped.
+  if (!source_->Seek(fmt.end())) return false;
+
+  // `data` may precede `fmt `, so the second search starts over.
+  ChunkHeader data{};
+  if (!source_->Seek(children_start) || !FindChunk("data", data)) return false;
+  data_size_ = data.size;
+  return true;
+}
+
+bool WaveReader::ReadChunkHeader(ChunkHeader& header) {
+  const std::uint64_t start = source_->Tell();
+  unsigned char bytes[kChunkHeaderSize];
+  if (!ReadExact(bytes, sizeof bytes)) return false;
+  std::memcpy(header.id, bytes, 4);
+  header.size = DecodeU32(bytes + 4);
+  header.data_offset = start + kChunkHeaderSize;
+  header.pad = header.size & 1;
+  return true;
+}
+
+bool WaveReader::FindChunk(const char (&id)[5], ChunkHeader& found) {
+  for (;;) {
+    const std::uint64_t position = source_->Tell();
+    // A child counts only when its whole header lies inside the RIFF chunk.
+    if (position > riff_end_ || riff_end_ - position < kChunkHeaderSize) return false;
+    ChunkHeader header{};
+    if (!ReadChunkHeader(header) || !IsPrintableId(header.id)) return false;
+    if (SameId(header.id, id)) {
+      found = header;
+      return true;
+    }
+    // Every step moves forward by at least a header, so the walk ends at the RIFF end.
+    if (!source_->Seek(header.end())) return false;
+  }
+}
+
+bool WaveReader::ReadFormat(const ChunkHeader& fmt) {
+  if (fmt.size < kFormatSize) return false;
+  unsigned char bytes[kFormatSize];
+  if (!ReadExact(bytes, sizeof bytes)) return false;
+  format_.format_tag = DecodeU16(bytes);
+  format_.channel_count = DecodeU16(bytes + 2);
+  format_.samples_per_second = DecodeU32(bytes + 4);
+  format_.average_bytes_per_second = DecodeU32(bytes + 8);
+  format_.block_align = DecodeU16(bytes + 12);
+  format_.bits_per_sample = DecodeU16(bytes + 14);
+  if (format_.format_tag == kFormatTagPcm) return true;
+
+  // Deliberately not bounded by the chunk's size: a 16-byte non-PCM chunk takes its extra
+  // size from the bytes that follow it.
+  unsigned char extra_size[2];
+  if (!ReadExact(extra_size, sizeof extra_size)) return false;
+  format_.extra_size = DecodeU16(extra_size);
+  if (format_.extra_size == 0) return true;
+  extra_data_.reset(new (std::nothrow) std::uint8_t[format_.extra_size]);
+  return extra_data_ != nullptr && ReadExact(extra_data_.get(), format_.extra_size);
+}
+
+bool WaveReader::ReadExact(void* buffer, std::size_t size) {
+  return source_->Read(buffer, size) == size;
+}

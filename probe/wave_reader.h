@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "probe/byte_source.h"
+
+// The standard wave format header: the `fmt ` chunk's fields.
+struct WaveFormat {
+  std::uint16_t format_tag = 0;  // 1 = integer PCM
+  std::uint16_t channel_count = 0;
+  std::uint32_t samples_per_second = 0;
+  std::uint32_t average_bytes_per_second = 0;
+  std::uint16_t block_align = 0;
+  std::uint16_t bits_per_sample = 0;
+  std::uint16_t extra_size = 0;  // bytes of codec-specific data; always 0 for PCM
+};
+
+// Reads the header of a RIFF/WAVE file: its format record and the declared size of its `data`
+// chunk. Reads chunk headers and the format record only, never sample data.
+//
+// Walking rules:
+// - The file must start with a `RIFF` chunk whose form type is `WAVE`.
+// - `fmt ` and then `data` are each searched among the RIFF chunk's children, starting just
+//   after the form type (so `data` may come before `fmt `). Each child's data and pad byte
+//   are skipped by seeking.
+// - A child is considered only when its whole 8-byte header lies inside the RIFF chunk's
+//   declared end. Its data may run past that end or past the end of the file: a `data` chunk
+//   declaring more bytes than are present still reports its declared size.
+// - A RIFF size beyond the end of the file is accepted; a search then ends at the real end,
+//   where no full chunk header can be read.
+// - A search also ends at a chunk id that is not four printable ASCII characters
+//   (0x20..0x7E). Real ids always are; this stops a walk through a long run of zeros, such as
+//   a sparse or damaged file, 8 bytes at a time.
+// - The `fmt ` chunk must declare at least 16 bytes, and those 16 bytes must be present. For a
+//   format tag other than 1, a 2-byte extra size and then that many bytes follow; they are read
+//   from the position after the 16 bytes even when that lies past the chunk's declared end
+//   (an old 16-byte non-PCM chunk then takes them from whatever follows).
+class WaveReader {
+ public:
+  WaveReader() = default;
+  ~WaveReader() { Close(); }
+  WaveReader(const WaveReader&) = delete;
+  WaveReader& operator=(const WaveReader&) = delete;
+
+  // Opens the file at `path` (UTF-16) and reads its header. False when the file cannot be
+  // opened or is not a WAVE file by the rules above; the reader is then closed.
+  bool Open(const std::u16string& path);
+  // The same over any byte source, which the reader keeps until Close.
+  bool Open(std::unique_ptr<ByteSource> source);
+
+  // Releases the source and the format record. Does nothing when already closed.
+  void Close();
+
+  bool is_open() const { return source_ != nullptr; }
+  // The `data` chunk's declared size in bytes; 0 unless open.
+  std::uint32_t data_size() const { return data_size_; }
+  // The format record; all zero unless open.
+  const WaveFormat& format() const { return format_; }
+  // The format's format().extra_size bytes of codec-specific data; nullptr when there are none.
+  const std::uint8_t* extra_data() const { return extra_data_.get(); }
+
+ private:
+  struct ChunkHeader {
+    char id[4];
+    std::uint32_t size;
+    std::uint64_t data_offset;  // position just after the 8-byte header
+    std::uint32_t pad;          // 1 when size is odd: one pad byte follows the data
+    std::uint64_t end() const { return data_offset + size + pad; }
+  };
+
+  bool ReadHeader();
+  bool ReadChunkHeader(ChunkHeader& header);
+  bool FindChunk(const char (&id)[5], ChunkHeader& found);
+  bool ReadFormat(const ChunkHeader& fmt);
+  bool ReadExact(void* buffer, std::size_t size);
+
+  std::unique_ptr<ByteSource> source_;
+  ChunkHeader riff_{};
+  std::uint64_t riff_end_ = 0;  // the RIFF chunk's declared end, which bounds its children
+  WaveFormat format_;
+  std::unique_ptr<std::uint8_t[]> extra_data_;
+  std::uint32_t data_size_ = 0;
+};
