@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ void OpenInTextEditor(const std::u16string& path) {
       if (null_fd > STDERR_FILENO) ::close(null_fd);
     }
     if (::fork() == 0) {
+      // Nothing else the program holds open (a terminal, say) is handed to the editor.
+      (void)::close_range(STDERR_FILENO + 1, ~0U, 0);  // an old kernel without it: keep them
+      // The console ignores SIGPIPE for itself; an ignored signal would survive the exec.
+      ::signal(SIGPIPE, SIG_DFL);
       ::execvp(program, argv);
       ::_exit(127);
     }
