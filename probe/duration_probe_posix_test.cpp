@@ -8,6 +8,7 @@
 
 #include "platform/utf.h"
 #include "probe/duration_probe.h"
+#include "probe/wave_test_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -35,22 +36,12 @@ void WriteAt(std::fstream& file, std::uint64_t offset, const std::string& bytes)
 }
 
 TEST(DurationProbePosixTest, ChunksNearFourGiBInSparseFiles) {
-  std::string head = "RIFF";
-  AppendU32(head, 0xFFFFFFFF);
-  head += "WAVEfmt ";
-  AppendU32(head, 16);
-  AppendU16(head, 1);  // PCM, 16-bit stereo at 44.1 kHz: 176400 bytes per second
-  AppendU16(head, 2);
-  AppendU32(head, 44100);
-  AppendU32(head, 176400);
-  AppendU16(head, 4);
-  AppendU16(head, 16);
+  const std::string head =
+      RiffSized(0xFFFFFFFF, "") + Fmt(Format(1, 2, 44100, 16));  // 176400 bytes per second
   // A JUNK chunk of almost 4 GiB puts the `data` header as far as a RIFF size allows: beyond
   // the 2 GiB that a 32-bit signed file offset reaches.
-  std::string junk = "JUNK";
-  AppendU32(junk, 0xFFFFFF00);
-  std::string data = "data";
-  AppendU32(data, 1000000);
+  const std::string junk = ChunkHeader("JUNK", 0xFFFFFF00);
+  const std::string data = ChunkHeader("data", 1000000);
   const std::uint64_t data_offset = head.size() + junk.size() + 0xFFFFFF00ull;
   ASSERT_GT(data_offset, 0x7FFFFFFFull);
 

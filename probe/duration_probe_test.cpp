@@ -9,27 +9,17 @@
 #include "platform/utf.h"
 #include "probe/vorbis_length.h"
 #include "probe/wave_reader.h"
+#include "probe/wave_test_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
+// 16-bit stereo PCM at `average_bytes_per_second` whose `data` chunk declares
+// `declared_data_size` bytes and holds `present_data_bytes`.
 std::string PcmWave(std::uint32_t average_bytes_per_second, std::uint32_t declared_data_size,
                     std::uint32_t present_data_bytes) {
-  std::string fmt;
-  AppendU16(fmt, 1);
-  AppendU16(fmt, 2);
-  AppendU32(fmt, average_bytes_per_second / 4);
-  AppendU32(fmt, average_bytes_per_second);
-  AppendU16(fmt, 4);
-  AppendU16(fmt, 16);
-  std::string children = "fmt ";
-  AppendU32(children, 16);
-  children += fmt + "data";
-  AppendU32(children, declared_data_size);
-  children += std::string(present_data_bytes, '\x11');
-  std::string out = "RIFF";
-  AppendU32(out, static_cast<std::uint32_t>(4 + children.size()));
-  return out + "WAVE" + children;
+  return Riff(Fmt(Format(1, 2, average_bytes_per_second / 4, 16)) +
+              ChunkHeader("data", declared_data_size) + std::string(present_data_bytes, '\x11'));
 }
 
 TEST(ChooseDurationTest, FollowsTheRuleTable) {

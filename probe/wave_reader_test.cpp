@@ -8,57 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "probe/wave_test_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace {
-
-std::string ChunkHeader(std::string_view id, std::uint32_t size) {
-  std::string out(id);
-  AppendU32(out, size);
-  return out;
-}
-
-// A well-formed chunk: header, body and the pad byte an odd size needs.
-std::string Chunk(std::string_view id, std::string_view body) {
-  std::string out = ChunkHeader(id, static_cast<std::uint32_t>(body.size()));
-  out += body;
-  if (body.size() % 2 != 0) out.push_back('\0');
-  return out;
-}
-
-std::string RiffSized(std::uint32_t size, std::string_view children) {
-  return ChunkHeader("RIFF", size) + "WAVE" + std::string(children);
-}
-
-std::string Riff(std::string_view children) {
-  return RiffSized(static_cast<std::uint32_t>(4 + children.size()), children);
-}
-
-std::string FormatBody(const WaveFormat& f) {
-  std::string out;
-  AppendU16(out, f.format_tag);
-  AppendU16(out, f.channel_count);
-  AppendU32(out, f.samples_per_second);
-  AppendU32(out, f.average_bytes_per_second);
-  AppendU16(out, f.block_align);
-  AppendU16(out, f.bits_per_sample);
-  return out;
-}
-
-WaveFormat Format(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
-                  std::uint16_t bits, std::uint16_t extra_size = 0) {
-  WaveFormat f;
-  f.format_tag = tag;
-  f.channel_count = channels;
-  f.samples_per_second = rate;
-  f.block_align = static_cast<std::uint16_t>(channels * ((bits + 7) / 8));
-  f.average_bytes_per_second = rate * f.block_align;
-  f.bits_per_sample = bits;
-  f.extra_size = extra_size;
-  return f;
-}
-
-std::string Fmt(const WaveFormat& f) { return Chunk("fmt ", FormatBody(f)); }
 
 // Tag 3 with the 2-byte extra size 0 that most writers add.
 std::string FloatFmt() {
