@@ -55,8 +55,12 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     return result;
   }
 
+  // A program that ends without reading all of its input must not take the test down with
+  // SIGPIPE; the write just fails. The program itself starts with the default action.
+  ::signal(SIGPIPE, SIG_IGN);
   const pid_t child = ::fork();
   if (child == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
     if (options.terminal) {
       ::setsid();
       ::ioctl(slave, TIOCSCTTY, 0);
