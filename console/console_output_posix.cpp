@@ -87,6 +87,10 @@ void PosixConsole::Pause() {
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < kInterruptSignalCount; ++i) {
       ::sigaction(kInterruptSignals[i], &action, &previous[i]);
+      // A signal the starter chose to ignore (nohup, a background job) stays ignored.
+      if (previous[i].sa_handler == SIG_IGN) {
+        ::sigaction(kInterruptSignals[i], &previous[i], nullptr);
+      }
     }
   }
   if (raw) {
