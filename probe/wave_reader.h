@@ -36,7 +36,10 @@ struct WaveFormat {
 // - The `fmt ` chunk must declare at least 16 bytes, and those 16 bytes must be present. For a
 //   format tag other than 1, a 2-byte extra size and then that many bytes follow; they are read
 //   from the position after the 16 bytes even when that lies past the chunk's declared end
-//   (an old 16-byte non-PCM chunk then takes them from whatever follows).
+//   (an old 16-byte non-PCM chunk then takes them from whatever follows). The reader then
+//   moves to the chunk's declared end plus pad byte, which fails only when the source cannot
+//   seek there.
+// - The RIFF chunk's declared end is its data offset plus its size; an odd size adds no pad.
 class WaveReader {
  public:
   WaveReader() = default;
