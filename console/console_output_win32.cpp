@@ -35,7 +35,17 @@ class Win32ConsoleOutput : public ConsoleOutput {
   HANDLE handle_;
 };
 
+// True inside Wine, whose ntdll exports its version.
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 void SetFont(HANDLE output) {
+  // Wine's console host, when it draws on a terminal rather than in a window, crashes on a font
+  // change (a null read, seen with Wine 8.0) and the console is gone for the rest of the run.
+  // Fonts mean nothing on a terminal, so under Wine the call is left out.
+  if (RunningUnderWine()) return;
   CONSOLE_FONT_INFOEX font = {};
   font.cbSize = sizeof font;
   font.dwFontSize = {kConsoleFontWidth, kConsoleFontHeight};
