@@ -12,6 +12,8 @@ class ConsoleOutput {
   // Styles the console window (colours, title, cursor, and on Windows font, palette, buffer,
   // window size and icon) and returns the output every later call goes through. Decides once
   // whether output is a console or terminal (coloured) or redirected (plain text, no escapes).
+  // On POSIX it also makes a write to a pipe whose reader has gone fail quietly instead of
+  // ending the process (SIGPIPE is ignored from then on).
   static std::unique_ptr<ConsoleOutput> SetUp(std::u16string_view title);
 
   virtual ~ConsoleOutput() = default;  // leaves a terminal with its default colours
@@ -23,7 +25,7 @@ class ConsoleOutput {
   // not repeated.
   virtual void Write(std::u16string_view text) = 0;
 
-  // Shows the "Press any key to continue . . . " prompt and waits for one key press. Returns
-  // at once when no key can come (input at its end, or not interactive).
+  // Shows the "Press any key to continue . . . " prompt and waits for one key press, then ends
+  // the line. Returns at once when no key can come (input at its end, or not interactive).
   virtual void Pause() = 0;
 };
