@@ -1,10 +1,9 @@
 // Runs the built brevane from a temporary folder and compares what it printed and wrote.
 
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
@@ -16,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/utf.h"
+#include "generator/expected_config_text.h"
 #include "tests/support/process_posix.h"
 #include "tests/support/test_support.h"
 
@@ -29,15 +28,6 @@ constexpr char kTableHead[] =
 // The closing newline, then the pause prompt, answered at once by the end of piped input.
 constexpr char kClosing[] = "\nPress any key to continue . . . \n";
 constexpr char kFailure[] = "Could not write to file!\n";
-
-std::string Utf16Le(std::string_view utf8) {
-  std::string bytes;
-  for (const char16_t unit : Utf8ToUtf16(utf8)) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
 
 // 8-bit mono PCM at 1000 bytes per second: `data_size` bytes last data_size milliseconds.
 std::string WaveBytes(std::uint32_t data_size) {
@@ -63,14 +53,6 @@ std::string TwoDecimals(double seconds) {
   return text;
 }
 
-std::string Block(const std::string& class_name, const std::string& file_name,
-                  const std::string& duration) {
-  return "\r\n\tclass " + class_name + "\r\n\t{\r\n\t\tname = TRACK_NAME(" + class_name +
-         ");\r\n\t\tsound[] = { TRACK_PATH(" + file_name + "), db+0, 1.0 };\r\n" +
-         "\t\tduration = " + duration + ";\r\n\t\tmusicClass = \"\";\r\n\t\ttheme = \"\";\r\n" +
-         "\t};\r\n";
-}
-
 // A folder with a copy of brevane (so it writes there), a stand-in xdg-open that records its
 // arguments, and audio to measure.
 class GeneratorE2eTest : public ::testing::Test {
@@ -80,9 +62,9 @@ class GeneratorE2eTest : public ::testing::Test {
     fs::create_directory(dir_.File("tools"));
     const std::string record = dir_.File("editor-args");
     // Written under another name first, so a test never reads a half-written record.
-    WriteBytes(dir_.File("tools/xdg-open"),
-               "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".part'\nmv '" + record +
-                   ".part' '" + record + "'\n");
+    WriteBytes(dir_.File("tools/xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record +
+                                                ".part'\nmv '" + record + ".part' '" + record +
+                                                "'\n");
     fs::permissions(dir_.File("tools/xdg-open"), fs::perms::owner_all);
     fs::create_directory(dir_.File("Music"));
     WriteBytes(dir_.File("Music/outro.wav"), WaveBytes(5668));
@@ -122,10 +104,9 @@ class GeneratorE2eTest : public ::testing::Test {
   }
 
   std::string ExpectedFileText() const {
-    return "class CfgMusic\r\n{\r\n\t#define TRACK_NAME(NAME) $STR_A3_CfgMusic_##NAME\r\n"
-           "\t#define TRACK_PATH(FILE) " + dir_.File("Music") + "\\##FILE\r\n" +
-           Block("intro", "intro.ogg", TwoDecimals(22051.0 / 44100)) +
-           Block("outro", "outro.wav", TwoDecimals(5.668)) + "};\r\n";
+    return ExpectedHead(dir_.File("Music")) +
+           ExpectedBlock("intro", "intro.ogg", TwoDecimals(22051.0 / 44100)) +
+           ExpectedBlock("outro", "outro.wav", TwoDecimals(5.668)) + kExpectedEnd;
   }
 
   std::string ExpectedTable() const {
@@ -157,14 +138,14 @@ TEST_F(GeneratorE2eTest, PrintsTableWritesConfigBesideItselfAndOpensIt) {
 TEST_F(GeneratorE2eTest, SameNameFromTwoFoldersGivesTwoEntries) {
   fs::create_directory(dir_.File("Other"));
   fs::copy_file(dir_.File("Music/outro.wav"), dir_.File("Other/outro.wav"));
-  const RunResult result = Run({Program(), dir_.File("Other/outro.wav"), dir_.File("Music/outro.wav")});
+  const RunResult result =
+      Run({Program(), dir_.File("Other/outro.wav"), dir_.File("Music/outro.wav")});
   const std::string line = "outro.wav  -  " + TwoDecimals(5.668) + "\n";
   EXPECT_EQ(result.output, kTableHead + line + line + kClosing);
-  const std::string block = Block("outro", "outro.wav", TwoDecimals(5.668));
+  // Two blocks with one class name; TRACK_PATH from the first entry in path order.
+  const std::string block = ExpectedBlock("outro", "outro.wav", TwoDecimals(5.668));
   EXPECT_EQ(ReadBytes(dir_.File("config.cpp")),
-            Utf16Le("class CfgMusic\r\n{\r\n\t#define TRACK_NAME(NAME) $STR_A3_CfgMusic_##NAME\r\n"
-                    "\t#define TRACK_PATH(FILE) " + dir_.File("Music") + "\\##FILE\r\n" + block +
-                    block + "};\r\n"));
+            Utf16Le(ExpectedHead(dir_.File("Music")) + block + block + kExpectedEnd));
 }
 
 TEST_F(GeneratorE2eTest, TakenNamesAndPlantedLinksAreSkipped) {
@@ -181,7 +162,8 @@ TEST_F(GeneratorE2eTest, TakenNamesAndPlantedLinksAreSkipped) {
 
 TEST_F(GeneratorE2eTest, AllNamesTakenReportsFailureAndCreatesNothing) {
   WriteBytes(dir_.File("config.cpp"), "taken");
-  for (int i = 1; i < 100; ++i) WriteBytes(dir_.File("config(" + std::to_string(i) + ").cpp"), "taken");
+  for (int i = 1; i < 100; ++i)
+    WriteBytes(dir_.File("config(" + std::to_string(i) + ").cpp"), "taken");
   const auto before = std::distance(fs::directory_iterator(dir_.path()), {});
   const RunResult result = Run(WithProgram(Program()));
   EXPECT_EQ(result.output, ExpectedTable() + kFailure + kClosing);
@@ -191,8 +173,9 @@ TEST_F(GeneratorE2eTest, AllNamesTakenReportsFailureAndCreatesNothing) {
 
 TEST_F(GeneratorE2eTest, NoArgumentsShowsUsageOnly) {
   const RunResult result = Run({Program()});
-  EXPECT_EQ(result.output,
-            std::string("[Usage] Drag and drop .wav and/or .ogg files onto this .exe\n") + kClosing);
+  EXPECT_EQ(
+      result.output,
+      std::string("[Usage] Drag and drop .wav and/or .ogg files onto this .exe\n") + kClosing);
   EXPECT_FALSE(FileExists(dir_.File("config.cpp")));
   EXPECT_FALSE(EditorStarted());
 }

@@ -6,35 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "generator/expected_config_text.h"
 #include "generator/fake_output_file.h"
-#include "platform/utf.h"
 
 namespace {
 
 using Entries = std::vector<std::pair<std::u16string, float>>;
-
-// Expected file bytes, from a readable UTF-8 text.
-std::string Utf16Le(std::string_view utf8) {
-  std::string bytes;
-  for (const char16_t unit : Utf8ToUtf16(utf8)) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
-
-std::string BlockText(const std::string& class_name, const std::string& file_name,
-                      const std::string& duration) {
-  return "\r\n\tclass " + class_name + "\r\n\t{\r\n\t\tname = TRACK_NAME(" + class_name +
-         ");\r\n\t\tsound[] = { TRACK_PATH(" + file_name + "), db+0, 1.0 };\r\n" +
-         "\t\tduration = " + duration + ";\r\n\t\tmusicClass = \"\";\r\n\t\ttheme = \"\";\r\n" +
-         "\t};\r\n";
-}
-
-std::string Head(const std::string& folder) {
-  return "class CfgMusic\r\n{\r\n\t#define TRACK_NAME(NAME) $STR_A3_CfgMusic_##NAME\r\n"
-         "\t#define TRACK_PATH(FILE) " + folder + "\\##FILE\r\n";
-}
 
 // Drives the writer the way the generator does, over entries already in table order.
 void Render(MusicConfigWriter& writer, const Entries& entries) {
@@ -91,24 +68,27 @@ TEST(MusicConfigWriterTest, Layouts) {
   const Case cases[] = {
       {"every entry n/a: no blocks, folder of the first",
        {{u"D:\\x\\a.ogg", -1.0f}, {u"E:\\y\\b.wav", -1.0f}},
-       Head("D:\\x") + "};\r\n"},
+       ExpectedHead("D:\\x") + kExpectedEnd},
       {"first entry n/a still defines the macros",
        {{u"D:\\x\\a.ogg", -1.0f}, {u"E:\\y\\b.wav", 0.0f}},
-       Head("D:\\x") + BlockText("b", "b.wav", "0.00") + "};\r\n"},
+       ExpectedHead("D:\\x") + ExpectedBlock("b", "b.wav", "0.00") + kExpectedEnd},
       {"several folders: TRACK_PATH from the first, file names only in blocks",
        {{u"C:\\A\\one.ogg", 1.0f}, {u"C:\\B\\sub\\one.ogg", 2.0f}, {u"D:\\two.wav", 0.004f}},
-       Head("C:\\A") + BlockText("one", "one.ogg", "1.00") +
-           BlockText("one", "one.ogg", "2.00") + BlockText("two", "two.wav", "0.00") + "};\r\n"},
+       ExpectedHead("C:\\A") + ExpectedBlock("one", "one.ogg", "1.00") +
+           ExpectedBlock("one", "one.ogg", "2.00") + ExpectedBlock("two", "two.wav", "0.00") +
+           kExpectedEnd},
       {"class names: last dot, no dot, leading dot",
        {{u"C:\\m\\.ogg", 3.0f}, {u"C:\\m\\a.b.ogg", 4.0f}, {u"C:\\m\\noext", 5.0f}},
-       Head("C:\\m") + BlockText("", ".ogg", "3.00") + BlockText("a.b", "a.b.ogg", "4.00") +
-           BlockText("noext", "noext", "5.00") + "};\r\n"},
+       ExpectedHead("C:\\m") + ExpectedBlock("", ".ogg", "3.00") +
+           ExpectedBlock("a.b", "a.b.ogg", "4.00") + ExpectedBlock("noext", "noext", "5.00") +
+           kExpectedEnd},
       {"names written as they are, beyond the BMP too",
        {{u"C:\\Müsik\\Größe 𝄞 (live).ogg", 7.25f}},
-       Head("C:\\Müsik") + BlockText("Größe 𝄞 (live)", "Größe 𝄞 (live).ogg", "7.25") +
-           "};\r\n"},
-      {"a key with no separator is its own folder", {{u"solo.wav", 2.5f}},
-       Head("solo.wav") + BlockText("solo", "solo.wav", "2.50") + "};\r\n"},
+       ExpectedHead("C:\\Müsik") + ExpectedBlock("Größe 𝄞 (live)", "Größe 𝄞 (live).ogg", "7.25") +
+           kExpectedEnd},
+      {"a key with no separator is its own folder",
+       {{u"solo.wav", 2.5f}},
+       ExpectedHead("solo.wav") + ExpectedBlock("solo", "solo.wav", "2.50") + kExpectedEnd},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -124,16 +104,16 @@ TEST(MusicConfigWriterTest, CodeUnitsGoOutLowByteFirst) {
   FakeOutputFile file;
   MusicConfigWriter writer(&file);
   writer.Block(u"\u00e9\U0001D11E.ogg", 1.0f);  // é, then the surrogate pair D834 DD1E
-  const unsigned char line[] = {'\r', 0, '\n', 0, '\t', 0, 'c', 0, 'l', 0, 'a', 0, 's', 0,
-                                's', 0, ' ', 0, 0xE9, 0x00, 0x34, 0xD8, 0x1E, 0xDD, '\r', 0,
-                                '\n', 0};
+  const unsigned char line[] = {'\r', 0,    '\n', 0,    '\t', 0, 'c',  0, 'l',  0,
+                                'a',  0,    's',  0,    's',  0, ' ',  0, 0xE9, 0x00,
+                                0x34, 0xD8, 0x1E, 0xDD, '\r', 0, '\n', 0};
   EXPECT_EQ(file.bytes().substr(0, sizeof line),
             std::string(reinterpret_cast<const char*>(line), sizeof line));
 }
 
 TEST(MusicConfigWriterTest, FailedOrShortWriteIsReported) {
   const std::size_t whole =
-      Utf16Le(Head("C:\\M") + BlockText("a", "a.ogg", "1.00") + "};\r\n").size();
+      Utf16Le(ExpectedHead("C:\\M") + ExpectedBlock("a", "a.ogg", "1.00") + kExpectedEnd).size();
   // Full from the start, within the first code unit, mid-block, one byte short, exactly enough.
   const struct {
     std::size_t capacity;
