@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "probe/byte_source.h"
+
+// A portable gate in front of the Ogg Vorbis decoder. It reads the Ogg pages that carry the
+// three Vorbis header packets (identification, comment, setup), reassembles the packets the
+// way the decoder does (pages in file order, lacing values joined across pages) and decides
+// whether the decoder can be given the file without risk: the decoder trusts the lengths and
+// counts in these headers, so malformed ones make it write past buffers, free pointers it never
+// set, or allocate gigabytes and spend minutes. No audio packet is read and nothing is decoded.
+// Memory use is a page buffer (64 KiB), whatever the file says.
+//
+// Every file a real encoder writes passes. The caps below sit far above what encoders write
+// (libvorbis, its ffmpeg and sox front ends and ffmpeg's own encoder: at most 49 codebooks of
+// at most 6561 entries and 8 dimensions, 19 413 entries and 87 952 entry dimensions in all)
+// and keep what the decoder allocates for its set-up to a few tens of MiB.
+
+// Bytes of the three header packets together, page headers included: room for embedded cover
+// art of several MiB in the comment header.
+inline constexpr std::uint64_t kMaxVorbisHeaderBytes = std::uint64_t{16} << 20;
+// Codebooks in the setup header (the format allows 256).
+inline constexpr std::uint32_t kMaxVorbisCodebooks = 128;
+// Entries of one codebook (the format allows 2^24).
+inline constexpr std::uint32_t kMaxCodebookEntries = 65536;
+// Dimensions of one codebook (the format allows 65535).
+inline constexpr std::uint32_t kMaxCodebookDimensions = 64;
+// Entries times dimensions for one codebook: the decoder expands every entry into that many
+// floats, and computes the count in a 32-bit int.
+inline constexpr std::uint64_t kMaxCodebookValues = std::uint64_t{1} << 20;
+// Entries and entries times dimensions, summed over all codebooks.
+inline constexpr std::uint64_t kMaxTotalCodebookEntries = std::uint64_t{1} << 20;
+inline constexpr std::uint64_t kMaxTotalCodebookValues = std::uint64_t{1} << 22;
+// Entries of each residue's classification codebook, summed over the residues: the decoder
+// makes one small allocation per such entry and residue.
+inline constexpr std::uint64_t kMaxResidueClassEntries = std::uint64_t{1} << 18;
+// Channels times residue partitions in one block: the decoder takes a pointer per partition
+// and channel from the stack while it decodes a packet.
+inline constexpr std::uint64_t kMaxResiduePartitions = 16384;
+
+enum class OggHeaderVerdict {
+  kSafe,                 // all three headers are well-formed and within the caps
+  kBadPage,              // no capture pattern, wrong version, flags, serial number or
+                         // continuation, empty segment table, or a page cut short by the end
+                         // of the file
+  kHeadersTooLarge,      // the header pages exceed kMaxVorbisHeaderBytes
+  kBadIdentification,    // packet type, "vorbis", version, channels (1..16), rate (> 0),
+                         // block sizes (exponents 6..13, short <= long) or framing bit
+  kBadVendorLength,      // the vendor string runs past the end of the comment packet
+  kBadCommentCount,      // the comment count promises more comments than the packet holds
+  kBadCommentLength,     // a comment runs past the end of the comment packet
+  kBadCommentHeader,     // not a comment header (packet type, "vorbis"), or its framing bit
+                         // is missing
+  kBadSetup,             // malformed setup header: sync pattern, code lengths, lookup type,
+                         // floor, residue, mapping or mode fields the decoder refuses, or a
+                         // field past the end of the packet
+  kCodebookTooLarge,     // one codebook beyond the per-codebook caps (entries, dimensions,
+                         // their product, or a lookup table whose size overflows an int)
+  kSetupTooLarge,        // beyond the caps on codebook count, totals, residue classification
+                         // entries or residue partitions
+};
+
+// Checks the Ogg Vorbis headers read from `source`, starting at offset 0. Leaves the source's
+// position unspecified. kSafe only when the decoder may be given the file.
+OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source);
+
+// The same over an open stream, which it reads from the start and then moves back to the
+// start (with its end-of-file and error indicators cleared), ready for the decoder. The caller
+// keeps ownership. kBadPage when the stream cannot be moved to its start.
+OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream);
