@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/file_io.h"
+#include "probe/ogg_header_check.h"
 
 // Debian's header holds the whole decoder; its code is compiled elsewhere exactly once.
 #define STB_VORBIS_HEADER_ONLY
@@ -20,6 +21,11 @@ struct DecoderCloser {
 float VorbisSeconds(const std::u16string& path) {
   std::FILE* stream = OpenFileForReading(path);
   if (stream == nullptr) return -1.0f;
+  // The decoder trusts the header fields; malformed ones must never reach it.
+  if (CheckOggVorbisHeaders(stream) != OggHeaderVerdict::kSafe) {
+    (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails
+    return -1.0f;
+  }
   // The decoder owns the stream from here on: it closes it on failure and on close.
   int error = 0;  // why the decoder refused a file makes no difference to the result
   std::unique_ptr<stb_vorbis, DecoderCloser> decoder(
