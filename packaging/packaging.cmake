@@ -1,0 +1,75 @@
+# Release packaging. Included at the end of the top-level CMakeLists.txt, after the program
+# targets exist. Every version number below is the project version.
+#
+# Windows: each program gets a resource with the music-note icon and a VERSIONINFO block.
+# Linux: install rules (programs, desktop launchers, icons, licence) and the Debian package:
+#
+#   cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
+#   cmake --build build-pkg && (cd build-pkg && cpack -G DEB)
+#
+# scripts/package.sh runs all of it and collects the artefacts in dist/.
+
+set(PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+if(WIN32)
+  enable_language(RC)
+  # Adds the resource for PROGRAM, whose file is FILE_NAME, described as DESCRIPTION.
+  function(packaging_add_resource program file_name description)
+    set(RC_FILE_NAME ${file_name})
+    set(RC_DESCRIPTION ${description})
+    set(RC_PRODUCT ${file_name})
+    string(REGEX REPLACE "\\.exe$" "" RC_PRODUCT ${RC_PRODUCT})
+    set(RC_ICON ${PACKAGING_DIR}/icons/music-note.ico)
+    set(rc_file ${CMAKE_BINARY_DIR}/packaging/${program}.rc)
+    configure_file(${PACKAGING_DIR}/windows/program.rc.in ${rc_file} @ONLY)
+    target_sources(${program} PRIVATE ${rc_file})
+    # windres does not see the icon as a dependency of the generated script.
+    set_property(SOURCE ${rc_file} TARGET_DIRECTORY ${program} APPEND PROPERTY OBJECT_DEPENDS
+                 ${RC_ICON})
+  endfunction()
+  packaging_add_resource(lumtass Lumtass.exe "Lumtass - track duration lister")
+  packaging_add_resource(brevane Brevane.exe "Brevane - music config generator")
+  return()
+endif()
+
+include(GNUInstallDirs)
+
+install(TARGETS lumtass brevane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+foreach(program IN ITEMS lumtass brevane)
+  install(FILES ${PACKAGING_DIR}/linux/${program}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  foreach(size IN ITEMS 16 32 48)
+    install(FILES ${PACKAGING_DIR}/icons/music-note-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${program}.png)
+  endforeach()
+  install(FILES ${PACKAGING_DIR}/icons/music-note.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${program}.svg)
+endforeach()
+# Debian looks for a package's licence under this name.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME} RENAME copyright)
+
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VENDOR "The Lumtass and Brevane authors")
+set(CPACK_PACKAGE_CONTACT "The Lumtass and Brevane authors")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Audio track duration lister (lumtass) and music config generator (brevane)")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Drop WAVE or Ogg Vorbis files onto a launcher: lumtass lists their names and playing times, \
+brevane lists their paths and playing times and writes config.cpp, a CfgMusic class with one \
+block per track, then opens it in the text editor.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+# dpkg-shlibdeps turns the linked libraries (libstb0, libstdc++6, libgcc-s1, libc6) into
+# Depends with the versions this build needs.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# brevane opens config.cpp with xdg-open; without it the file is still written.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+include(CPack)
