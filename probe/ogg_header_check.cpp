@@ -49,7 +49,8 @@ std::uint64_t CappedPower(std::uint64_t base, std::uint32_t exponent) {
 // sparse codebook.
 class CodewordTree {
  public:
-  // Adds an entry whose code is `length` (1..31) bits long. False when no codeword is left.
+  // Adds an entry whose code is `length` (1..kMaxCodewordLength) bits long. False when no
+  // codeword is left.
   bool Add(int length) {
     if (!started_) {
       started_ = true;
@@ -373,7 +374,9 @@ class SetupChecker {
       for (std::uint32_t entry = 0; entry < entries; ++length) {
         std::uint32_t run;
         if (!Bits(BitWidth(entries - entry), run)) return false;
-        if (length >= 32 || run > entries - entry) return Fail(OggHeaderVerdict::kBadSetup);
+        if (length > kMaxCodewordLength || run > entries - entry) {
+          return Fail(OggHeaderVerdict::kBadSetup);
+        }
         for (std::uint32_t i = 0; i < run; ++i) {
           if (!tree.Add(static_cast<int>(length))) return Fail(OggHeaderVerdict::kBadSetup);
         }
@@ -387,7 +390,7 @@ class SetupChecker {
       if (present != 0) {
         if (!Bits(5, length)) return false;
         ++length;
-        if (length == 32 || !tree.Add(static_cast<int>(length))) {
+        if (length > kMaxCodewordLength || !tree.Add(static_cast<int>(length))) {
           return Fail(OggHeaderVerdict::kBadSetup);
         }
       }

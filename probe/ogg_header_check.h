@@ -30,6 +30,9 @@ inline constexpr std::uint32_t kMaxCodebookDimensions = 64;
 // Entries times dimensions for one codebook: the decoder expands every entry into that many
 // floats, and computes the count in a 32-bit int.
 inline constexpr std::uint64_t kMaxCodebookValues = std::uint64_t{1} << 20;
+// Bits of one Huffman codeword (the format allows 32; encoders write at most about 24): the
+// decoder builds a mask of that many bits by shifting an int.
+inline constexpr std::uint32_t kMaxCodewordLength = 30;
 // Entries and entries times dimensions, summed over all codebooks.
 inline constexpr std::uint64_t kMaxTotalCodebookEntries = std::uint64_t{1} << 20;
 inline constexpr std::uint64_t kMaxTotalCodebookValues = std::uint64_t{1} << 22;
@@ -53,7 +56,8 @@ enum class OggHeaderVerdict {
   kBadCommentLength,     // a comment runs past the end of the comment packet
   kBadCommentHeader,     // not a comment header (packet type, "vorbis"), or its framing bit
                          // is missing
-  kBadSetup,             // malformed setup header: sync pattern, code lengths, lookup type,
+  kBadSetup,             // malformed setup header: sync pattern, code lengths (above
+                         // kMaxCodewordLength, or no Huffman code has them), lookup type,
                          // floor, residue, mapping or mode fields the decoder refuses, or a
                          // field past the end of the packet
   kCodebookTooLarge,     // one codebook beyond the per-codebook caps (entries, dimensions,

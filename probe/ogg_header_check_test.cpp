@@ -336,6 +336,10 @@ TEST(OggHeaderCheckTest, CapsTheSetupTheDecoderWouldAllocate) {
   two_bit_codes.code_length = 2;
   Codebook overfull = book(1, 5);  // five 2-bit codes: no Huffman code has them
   overfull.code_length = 2;
+  Codebook long_codes = book(1, 2);
+  long_codes.code_length = kMaxCodewordLength;
+  Codebook too_long_codes = book(1, 2);
+  too_long_codes.code_length = kMaxCodewordLength + 1;
   Codebook lookup_type_3 = book(1, 2);
   lookup_type_3.lookup_type = 3;
   Codebook lookup1 = book(8, 6561);  // 3^8, as libvorbis writes
@@ -366,6 +370,8 @@ TEST(OggHeaderCheckTest, CapsTheSetupTheDecoderWouldAllocate) {
       {"sync pattern", books({bad_sync}), Verdict::kBadSetup},
       {"four 2-bit codes", books({two_bit_codes}), Verdict::kSafe},
       {"five 2-bit codes", books({overfull}), Verdict::kBadSetup},
+      {"30-bit codes", books({long_codes}), Verdict::kSafe},
+      {"31-bit codes", books({too_long_codes}), Verdict::kBadSetup},
       {"lookup type 3", books({lookup_type_3}), Verdict::kBadSetup},
       {"lookup type 1", books({lookup1}), Verdict::kSafe},
       {"lookup type 1 out of int range", books({lookup1_wide}), Verdict::kCodebookTooLarge},
