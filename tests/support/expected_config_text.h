@@ -5,8 +5,8 @@
 
 #include "platform/utf.h"
 
-// Expected config file contents for the generator's tests, written out independently of the
-// writer from readable UTF-8 text.
+// The generator's config file text, written out independently of the writer from readable
+// UTF-8, for its unit and end-to-end tests.
 
 // The bytes the file holds for `utf8`: its UTF-16 code units, low byte first.
 inline std::string Utf16Le(std::string_view utf8) {
