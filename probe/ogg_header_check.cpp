@@ -109,7 +109,8 @@ class PacketReader {
         if (!NextSegment()) return false;
         continue;
       }
-      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(size, segment_left_));
+      const std::size_t count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(size, segment_left_));
       if (out != nullptr) {
         std::memcpy(out, body_.data() + body_position_, count);
         out += count;

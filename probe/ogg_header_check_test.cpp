@@ -172,7 +172,9 @@ std::string Stream(const std::string& identification, const std::string& comment
   return Serialize(Paginate({identification, comment, setup}, max_segments));
 }
 
-std::string Stream(const SetupSpec& setup) { return Stream(Identification(), Comment(), SetupPacket(setup)); }
+std::string Stream(const SetupSpec& setup) {
+  return Stream(Identification(), Comment(), SetupPacket(setup));
+}
 
 Verdict Check(const std::string& bytes) {
   MemoryByteSource source(bytes.data(), bytes.size());
@@ -304,7 +306,8 @@ TEST(OggHeaderCheckTest, KeepsCommentFieldsInsideThePacket) {
       {"length past the end", with(comment_of_length(5)), Verdict::kBadCommentLength},
       {"length near 2^31", with(comment_of_length(0x7FFFFFF0)), Verdict::kBadCommentLength},
       {"no framing bit", with(no_framing), Verdict::kBadCommentHeader},
-      {"framing byte missing", with(Comment(6, "tester", 0, {}, false)), Verdict::kBadCommentHeader},
+      {"framing byte missing", with(Comment(6, "tester", 0, {}, false)),
+       Verdict::kBadCommentHeader},
       {"not a comment header", with(SetupPacket(SetupSpec{})), Verdict::kBadCommentHeader},
   });
   std::string oversized = Comment({std::string(kMaxVorbisHeaderBytes, 'A')});
@@ -380,7 +383,8 @@ TEST(OggHeaderCheckTest, CapsTheSetupTheDecoderWouldAllocate) {
       {"16 submaps", Stream(sixteen_submaps), Verdict::kBadSetup},
       {"floor type 0", Stream(floor_zero), Verdict::kBadSetup},
       {"partitions of one sample", Stream(fine_partitions), Verdict::kSafe},
-      {"setup cut short", Stream(Identification(), Comment(), SetupPacket(SetupSpec{}).substr(0, 20)),
+      {"setup cut short",
+       Stream(Identification(), Comment(), SetupPacket(SetupSpec{}).substr(0, 20)),
        Verdict::kBadSetup},
   });
   // The same partitions over 16 channels and long blocks of 8192: 16 x 4096.

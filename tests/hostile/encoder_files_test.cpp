@@ -83,9 +83,9 @@ TEST(EncoderFilesTest, PassTheCheckAndMeasureAsTheDecoderAlone) {
   ASSERT_GE(made.size(), 2u);
   // Cover art: a comment of 600 KiB over many pages, added by the comment editor.
   const std::string art = dir.File("art.ogg");
-  ASSERT_TRUE(Shell("cp '" + made[1] + "' '" + art + "' && head -c 460000 /dev/urandom | base64 -w0 "
-                  "| sed 's/^/METADATA_BLOCK_PICTURE=/' > '" + dir.File("tag") + "' && "
-                  "vorbiscomment -a -c '" + dir.File("tag") + "' '" + art + "'"));
+  ASSERT_TRUE(Shell("cp '" + made[1] + "' '" + art + "' && head -c 460000 /dev/urandom | " +
+                    "base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' > '" + dir.File("tag") +
+                    "' && vorbiscomment -a -c '" + dir.File("tag") + "' '" + art + "'"));
   // A chained file: one stream after another.
   const std::string chained = dir.File("chained.ogg");
   ASSERT_TRUE(Shell("cat '" + made[0] + "' '" + made[1] + "' > '" + chained + "'"));
