@@ -167,13 +167,13 @@ if problems:
 }
 # Runs a Windows program under a pseudo-terminal, its console, and presses a key once it
 # pauses (a key typed earlier would be echoed into the table). The key presses stop with a
-# broken pipe, which is no failure.
+# broken pipe, which is no failure, or after as long as the program may take.
 run_on_wine_console() {
   local out=$1 status=0
   shift
   : > "$out"
   set +o pipefail
-  (while sleep 0.5; do grep -q "Press any key" "$out" && printf x; done) |
+  (for _ in $(seq 240); do sleep 0.5; grep -q "Press any key" "$out" && printf x; done) |
     timeout 120 script -qec "$(printf '%q ' "$wine" "$@")" /dev/null > "$out" || status=$?
   set -o pipefail
   [ $status -eq 0 ] || echo "$* ended with status $status"
