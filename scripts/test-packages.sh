@@ -6,7 +6,6 @@
 # also installed into the real system with apt-get.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 bash scripts/package.sh
 
