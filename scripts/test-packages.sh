@@ -48,7 +48,7 @@ tracks=(intro.ogg outro.wav readme.txt theme.wav)
 for track in "${tracks[@]}"; do cp "samples/$track" "$music/"; done
 
 # The table both programs print for those files; the samples' lengths are set in
-# samples/make_samples.sh.
+# scripts/make_samples.sh.
 cat > "$scratch/expected-table" <<'EOF'
 -------------------------
 [Filename]  -  [Duration]

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Remakes the demo files in this folder with real encoders (sox, oggenc from vorbis-tools).
+# Remakes the demo files in samples/ with real encoders (sox, oggenc from vorbis-tools).
 set -euo pipefail
-cd "$(dirname "$0")"
+cd "$(dirname "$0")/../samples"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 # intro.ogg: 3.5 s of a chord, 22.05 kHz stereo, Ogg Vorbis at low quality.
