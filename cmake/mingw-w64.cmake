@@ -24,10 +24,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # themselves also link with -municode to enter through wmain; test programs keep main.)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Debian installs the 64-bit loader outside PATH; plain `wine` may be a wrapper that looks for
-# a 32-bit loader first.
+# Test programs run under Wine's 64-bit loader, through a script that also keeps one Wine server
+# running for all of them (see the script).
 find_program(WINE64_PROGRAM NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine /opt/wine-stable/bin
              NO_CMAKE_FIND_ROOT_PATH)
 if(WINE64_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64_PROGRAM})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh)
 endif()

@@ -5,7 +5,8 @@
 #
 #   e2e.sh GROUP    GROUP: console, lister, generator, full-disk
 #
-# Environment (set by CMake): WINE64, PROGRAM_DIR (Lumtass.exe, Brevane.exe), HELPER_DIR
+# Environment (set by CMake): WINE64 (runs a Windows program: the cross build's emulator),
+# PROGRAM_DIR (Lumtass.exe, Brevane.exe), HELPER_DIR
 # (notepad.exe, console_check.exe), SOURCE_DIR. LINUX_BREVANE optionally names a native
 # brevane whose configuration file the Windows one must match byte for byte.
 set -euo pipefail
