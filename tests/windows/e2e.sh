@@ -226,6 +226,19 @@ group_lister() {
   check_console "lister usage" "$out" "$(line 13 "[Usage] Drag and drop .wav and/or .ogg files onto this .exe"
     printf '|\n')" "Orvend's Lumtass v1.0"
 
+  # Devices, a folder and a FIFO are not measured and block nothing.
+  mkfifo "$data/pipe.ogg"
+  status=0
+  run_in_terminal "$out" "$data" "$exe" CON NUL COM1 "$(win_path "$data/Music")" 'pipe.ogg' || status=$?
+  [ "$status" -eq 0 ] || fail "lister devices: exit code $status"
+  check_console "lister devices" "$out" "$(header_lines
+    line 12 "COM1  -  n/a"
+    line 12 "CON  -  n/a"
+    line 12 "Music  -  n/a"
+    line 12 "NUL  -  n/a"
+    line 12 "pipe.ogg  -  n/a"
+    printf '|\n')" "Orvend's Lumtass v1.0"
+
   # Hostile Ogg headers: each listed as n/a, in one run that ends normally.
   local hostile=$SOURCE_DIR/tests/hostile/data
   if compgen -G "$hostile/*.ogg" >/dev/null; then
