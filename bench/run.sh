@@ -5,7 +5,7 @@
 set -euo pipefail
 count=${1:-1000}
 here=$(cd "$(dirname "$0")/.." && pwd)
-lumtass=${2:-$here/build/bin/lumtass}
+lumtass=${2:-$here/build/bin/lumtass}   # build it as a release: RelWithDebInfo, the default
 [ -x "$lumtass" ] || { echo "build lumtass first (cmake --build build)" >&2; exit 1; }
 for tool in sox oggenc soxi mediainfo strace; do
   command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install sox vorbis-tools mediainfo strace)" >&2; exit 1; }
@@ -83,7 +83,11 @@ seconds_of() {  # runs the command three times, prints the best wall seconds (le
 }
 per() { echo "scale=3; $1 * 1000000 / $2" | bc -l; }   # microseconds per file
 
-files=("$work"/corpus/*)
+# WAVE and Ogg interleaved, so every prefix of the list has the same mix.
+files=()
+for ((i = 0; i < count; i++)); do
+  for f in "$work/corpus/w$i.wav" "$work/corpus/o$i.ogg"; do [ -f "$f" ] && files+=("$f"); done
+done
 n=${#files[@]}
 base=$(lumtass_rchar)
 echo
