@@ -37,6 +37,14 @@ run_in_terminal() {
   (cd "$dir" && timeout 300 script -qec "$command </dev/null" /dev/null </dev/null >"$out")
 }
 
+# run_ok NAME OUT DIR ARG... : run_in_terminal, a failure of NAME unless the exit code is 0.
+run_ok() {
+  local name=$1 status=0
+  shift
+  run_in_terminal "$@" || status=$?
+  [ "$status" -eq 0 ] || fail "$name: exit code $status"
+}
+
 # The terminal bytes as lines "FG/BG|text": FG and BG are the SGR colour codes in force when the
 # line's first character was drawn, "-" for the terminal's default. Lines without characters
 # have no colour. Cursor moves, erasures and titles are dropped.
@@ -81,6 +89,11 @@ header_lines() {
   line 7 "-------------------------"
   line 7 "[Filename]  -  [Duration]"
   line 7 "-------------------------"
+}
+
+usage_lines() {
+  line 13 "[Usage] Drag and drop .wav and/or .ogg files onto this .exe"
+  printf '|\n'
 }
 
 # check_console NAME RAW EXPECTED_LINES TITLE: the coloured lines up to the pause prompt, the
@@ -191,6 +204,16 @@ check_no_editor() {
   done
 }
 
+# check_write_failure NAME RAW DIR: outro.wav listed, the failure message in its colours and no
+# editor started from DIR.
+check_write_failure() {
+  check_console "$1" "$2" "$(header_lines
+    line 10 "outro.wav  -  5.67"
+    line 198 "Could not write to file!"
+    printf '|\n')" "Orvend's Brevane v1.0"
+  check_no_editor "$1" "$3"
+}
+
 group_console() {
   local out=$work/console.out
   local status=0
@@ -209,9 +232,8 @@ group_lister() {
   exe=$(win_path "$app/Lumtass.exe")
 
   # Listed by name in code-unit order; the later of two same-named files wins; n/a in red.
-  run_in_terminal "$out" "$data" "$exe" "$(win_path "$data/Music/intro.ogg")" 'Z:\nowhere\missing.wav' \
-    "$(win_path "$data/Other/ünï ♫.wav")" 'Music\outro.wav' 'Other\intro.ogg' || status=$?
-  [ "$status" -eq 0 ] || fail "lister: exit code $status"
+  run_ok lister "$out" "$data" "$exe" "$(win_path "$data/Music/intro.ogg")" 'Z:\nowhere\missing.wav' \
+    "$(win_path "$data/Other/ünï ♫.wav")" 'Music\outro.wav' 'Other\intro.ogg'
   check_console lister "$out" "$(header_lines
     line 10 "intro.ogg  -  0.25"
     line 12 "missing.wav  -  n/a"
@@ -220,17 +242,12 @@ group_lister() {
     printf '|\n')" "Orvend's Lumtass v1.0"
 
   # No arguments: the usage line only.
-  status=0
-  run_in_terminal "$out" "$data" "$exe" || status=$?
-  [ "$status" -eq 0 ] || fail "lister usage: exit code $status"
-  check_console "lister usage" "$out" "$(line 13 "[Usage] Drag and drop .wav and/or .ogg files onto this .exe"
-    printf '|\n')" "Orvend's Lumtass v1.0"
+  run_ok "lister usage" "$out" "$data" "$exe"
+  check_console "lister usage" "$out" "$(usage_lines)" "Orvend's Lumtass v1.0"
 
   # Devices, a folder and a FIFO are not measured and block nothing.
   mkfifo "$data/pipe.ogg"
-  status=0
-  run_in_terminal "$out" "$data" "$exe" CON NUL COM1 "$(win_path "$data/Music")" 'pipe.ogg' || status=$?
-  [ "$status" -eq 0 ] || fail "lister devices: exit code $status"
+  run_ok "lister devices" "$out" "$data" "$exe" CON NUL COM1 "$(win_path "$data/Music")" 'pipe.ogg'
   check_console "lister devices" "$out" "$(header_lines
     line 12 "COM1  -  n/a"
     line 12 "CON  -  n/a"
@@ -248,9 +265,7 @@ group_lister() {
       for file in "$hostile"/*.ogg; do line 12 "$(basename "$file")  -  n/a"; done
       printf '|\n')
     for file in "$hostile"/*.ogg; do paths+=("$(win_path "$file")"); done
-    status=0
-    run_in_terminal "$out" "$data" "$exe" "${paths[@]}" || status=$?
-    [ "$status" -eq 0 ] || fail "lister hostile: exit code $status"
+    run_ok "lister hostile" "$out" "$data" "$exe" "${paths[@]}"
     check_console "lister hostile" "$out" "$expected" "Orvend's Lumtass v1.0"
   fi
 
@@ -276,17 +291,16 @@ group_lister() {
 
 group_generator() {
   make_inputs
-  local data=$work/data app=$work/generator out=$work/generator.out status=0
+  local data=$work/data app=$work/generator out=$work/generator.out
   make_app "$app" Brevane.exe
   local exe app_win
   exe=$(win_path "$app/Brevane.exe")
   app_win=$(win_path "$app")
 
   # Absolute paths as a drop gives them: keyed and ordered by full path.
-  run_in_terminal "$out" "$data" "$exe" "$(win_path "$data/Other/ünï ♫.wav")" \
+  run_ok generator "$out" "$data" "$exe" "$(win_path "$data/Other/ünï ♫.wav")" \
     "$(win_path "$data/Music/outro.wav")" "$(win_path "$data/Music/notes.txt")" \
-    "$(win_path "$data/Music/intro.ogg")" || status=$?
-  [ "$status" -eq 0 ] || fail "generator: exit code $status"
+    "$(win_path "$data/Music/intro.ogg")"
   check_console generator "$out" "$(header_lines
     line 10 "intro.ogg  -  0.50"
     line 12 "notes.txt  -  n/a"
@@ -302,9 +316,7 @@ group_generator() {
   rm -f "$app/notepad-command-line.txt"
   cp "$app/config.cpp" "$work/first.cpp"
   local -a relative=('Music\intro.ogg' 'Music\notes.txt' 'Music\outro.wav' 'Other\ünï ♫.wav')
-  status=0
-  run_in_terminal "$out" "$data" "$exe" "${relative[@]}" || status=$?
-  [ "$status" -eq 0 ] || fail "generator second run: exit code $status"
+  run_ok "generator second run" "$out" "$data" "$exe" "${relative[@]}"
   cmp -s "$work/first.cpp" "$app/config.cpp" || fail "generator second run: config.cpp changed"
   expected_config 'Music' "intro|intro.ogg|0.50" "outro|outro.wav|5.67" \
     "ünï ♫|ünï ♫.wav|61.50" >"$work/expected1.cpp"
@@ -334,26 +346,17 @@ group_generator() {
   make_app "$taken" Brevane.exe
   printf 'taken' >"$taken/config.cpp"
   for ((i = 1; i <= 99; i++)); do printf 'taken' >"$taken/config($i).cpp"; done
-  status=0
-  run_in_terminal "$out" "$data" "$(win_path "$taken/Brevane.exe")" 'Music\outro.wav' || status=$?
-  [ "$status" -eq 0 ] || fail "generator all taken: exit code $status"
-  check_console "generator all taken" "$out" "$(header_lines
-    line 10 "outro.wav  -  5.67"
-    line 198 "Could not write to file!"
-    printf '|\n')" "Orvend's Brevane v1.0"
+  run_ok "generator all taken" "$out" "$data" "$(win_path "$taken/Brevane.exe")" 'Music\outro.wav'
+  check_write_failure "generator all taken" "$out" "$taken"
   [ "$(cat "$taken"/config*.cpp)" = "$(printf 'taken%.0s' {1..100})" ] ||
     fail "generator all taken: an existing file changed"
   [ "$(find "$taken" -name 'config*' | wc -l)" -eq 100 ] || fail "generator all taken: a file was created"
-  check_no_editor "generator all taken" "$taken"
 
   # No arguments: the usage line, no file, no editor.
   local empty=$work/empty
   make_app "$empty" Brevane.exe
-  status=0
-  run_in_terminal "$out" "$data" "$(win_path "$empty/Brevane.exe")" || status=$?
-  [ "$status" -eq 0 ] || fail "generator usage: exit code $status"
-  check_console "generator usage" "$out" "$(line 13 "[Usage] Drag and drop .wav and/or .ogg files onto this .exe"
-    printf '|\n')" "Orvend's Brevane v1.0"
+  run_ok "generator usage" "$out" "$data" "$(win_path "$empty/Brevane.exe")"
+  check_console "generator usage" "$out" "$(usage_lines)" "Orvend's Brevane v1.0"
   [ -z "$(find "$empty" -name 'config*')" ] || fail "generator usage: a file was created"
   check_no_editor "generator usage" "$empty"
 }
@@ -361,7 +364,7 @@ group_generator() {
 # A write that fails on a full disk leaves no file behind and reports like a failed creation.
 group_full_disk() {
   make_inputs
-  local disk=$work/disk out=$work/full.out status=0
+  local disk=$work/disk out=$work/full.out
   mkdir -p "$disk"
   if [ "$(id -u)" -ne 0 ] || ! mount -t tmpfs -o size=8m tmpfs "$disk" 2>/dev/null; then
     echo "note: cannot mount a small tmpfs here (needs root); the full-disk run is left out" >&2
@@ -373,14 +376,9 @@ group_full_disk() {
   # Names can still be made there: the creation succeeds and the writing fails.
   : >"$disk/probe" || { fail "full disk: cannot create an empty file"; return; }
   rm -f "$disk/probe"
-  run_in_terminal "$out" "$work/data" "$(win_path "$disk/Brevane.exe")" 'Music\outro.wav' || status=$?
-  [ "$status" -eq 0 ] || fail "full disk: exit code $status"
-  check_console "full disk" "$out" "$(header_lines
-    line 10 "outro.wav  -  5.67"
-    line 198 "Could not write to file!"
-    printf '|\n')" "Orvend's Brevane v1.0"
+  run_ok "full disk" "$out" "$work/data" "$(win_path "$disk/Brevane.exe")" 'Music\outro.wav'
+  check_write_failure "full disk" "$out" "$disk"
   [ -z "$(find "$disk" -name 'config*')" ] || fail "full disk: an incomplete file was left"
-  check_no_editor "full disk" "$disk"
 }
 
 case $group in
