@@ -21,7 +21,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Everything static, so the programs need no DLL beyond those every Windows has. (The programs
-# themselves also link with -municode to enter through wmain; test programs keep main.)
+# link the program_entry target, which adds -municode for wmain; test programs keep main.)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Test programs run under Wine's 64-bit loader, through a script that also keeps one Wine server
