@@ -69,7 +69,8 @@ run_case() {
   local -a argv=()
   local line
   { read -r program; while IFS= read -r line || [ -n "$line" ]; do
-      argv+=("$(printf '%b' "$line" | expand)"); done; } <"$dir/args"
+      line=$(printf '%b' "$line"); [ -z "$wine" ] || line=${line//\//\\}
+      argv+=("$(printf '%s' "$line" | expand)"); done; } <"$dir/args"
   local out=$scratch/stdout err=$scratch/stderr closed=''
   local stdin=/dev/null
   [ -f "$dir/stdin" ] && stdin=$dir/stdin
@@ -79,8 +80,9 @@ run_case() {
     cp "$programs/$exe" "$notepad" "$scratch/app/"
     (cd "$scratch/in" && timeout 300 "$wine" "$(platform_path "$scratch/app/$exe")" "${argv[@]}" \
       </dev/null >"$out" 2>"$err") || status=$?
-    # The command interpreter's own pause prompt, worded as on the other platforms.
-    sed -i 's/^Press any key to continue\.\.\.\s*$/Press any key to continue . . . /' "$out"
+    # The command interpreter's own pause prompt, worded and ended as on the other platforms.
+    sed -i '$s/^Press any key to continue\.\.\. *$/Press any key to continue . . . /' "$out"
+    [ -z "$(tail -c 1 "$out")" ] || echo >>"$out"
   else
     cp "$programs/$program" "$scratch/app/"
     printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.part" && mv "%s.part" "%s"\n' \
