@@ -6,7 +6,7 @@ set -euo pipefail
 data=$CASES/../data
 
 # Little-endian unsigned VALUE in BYTES bytes.
-le() { local i; for ((i = 0; i < $2; i++)); do printf "\\x$(printf %02x $((($1 >> 8 * i) & 255)))"; done; }
+le() { local i byte; for ((i = 0; i < $2; i++)); do printf -v byte '\\x%02x' $((($1 >> 8 * i) & 255)); printf "$byte"; done; }
 # chunk ID SIZE [BODY]: a chunk header declaring SIZE, then BODY (printf format) or SIZE bytes
 # of 8-bit silence, then the pad byte an odd SIZE needs.
 chunk() {
@@ -44,4 +44,21 @@ case $1 in
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
   closed_descriptors) wave in/outro.wav 1000 5668 ;;
+  hostile_within_256mib) cp "$data"/../hostile/data/*.ogg in/; cp "$data/vorbis_stereo_44k.ogg" in/zz-good.ogg ;;
+  hostile_inputs) cd in; cp "$data"/../hostile/data/*.ogg .; cp "$data/vorbis_stereo_44k.ogg" zz-good.ogg; mkfifo fifo.ogg; mkdir folder.wav; : >empty.ogg
+    # 4 000 000 000 bytes declared at 4 000 000 a second, held as a sparse file: never read.
+    { fmt 1 2 1000000 16; chunk data 4000000000 ''; } | riff sparse.wav; truncate -s 4000000044 sparse.wav
+    deep=$(printf 'd%.0s' {1..200}); deep=$(printf "$deep/%.0s" {1..19}); mkdir -p "$deep"; wave "$deep$(printf 'n%.0s' {1..176}).wav" 8000 4000
+    wave one.wav 8000 2000; python3 -c 'import os; [os.link("one.wav", f"t{i}.wav") for i in range(10000, 11000, 2)]' ;;
+  encoders) sources=(); n=0
+    encode() { sox -D -n -r "$1" -c "$2" -b 16 in.wav synth 0.3 pinknoise vol 0.5; IN=in.wav OUT=$(printf 'in/e%02d.ogg' $n) bash -c "$3"; n=$((n + 1)); }
+    for e in "8000 1 oggenc -Q -q -1" "11025 2 oggenc -Q" "22050 3 oggenc -Q -q 4" "44100 4 oggenc -Q" "44100 5 oggenc -Q" "48000 6 oggenc -Q -q 8" \
+      "44100 7 oggenc -Q" "48000 8 oggenc -Q -q 10" "96000 2 oggenc -Q -q 10" "192000 2 oggenc -Q"; do
+      read -r rate channels command <<<"$e"; encode "$rate" "$channels" "$command -o \"\$OUT\" \"\$IN\""; done
+    encode 16000 1 'sox "$IN" -C 3 "$OUT"'; encode 44100 2 'sox "$IN" -C 10 "$OUT"'
+    encode 48000 2 'ffmpeg -loglevel error -i "$IN" -c:a libvorbis "$OUT"'; encode 48000 6 'ffmpeg -loglevel error -i "$IN" -c:a libvorbis "$OUT"'
+    encode 44100 2 'ffmpeg -loglevel error -i "$IN" -c:a vorbis -strict -2 "$OUT"'
+    # Cover art: a 600 KiB comment over many pages; and a chained file, one stream after another.
+    cp in/e01.ogg in/art.ogg; head -c 460000 /dev/urandom | base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' >tag; vorbiscomment -a -c tag in/art.ogg
+    cat in/e00.ogg in/e01.ogg >in/chained.ogg ;;
 esac

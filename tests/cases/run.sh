@@ -67,10 +67,11 @@ run_case() {
   cp -a "$scratch/app" "$scratch/app.before"
 
   local -a argv=()
-  local line
+  local line in_path app_path
+  in_path=$(platform_path "$scratch/in") app_path=$(platform_path "$scratch/app")
   { read -r program; while IFS= read -r line || [ -n "$line" ]; do
-      line=$(printf '%b' "$line"); [ -z "$wine" ] || line=${line//\//\\}
-      argv+=("$(printf '%s' "$line" | expand)"); done; } <"$dir/args"
+      printf -v line '%b' "$line"; [ -z "$wine" ] || line=${line//\//\\}
+      line=${line//@IN@/$in_path}; argv+=("${line//@APP@/$app_path}"); done; } <"$dir/args"
   local out=$scratch/stdout err=$scratch/stderr closed=''
   local stdin=/dev/null
   [ -f "$dir/stdin" ] && stdin=$dir/stdin
