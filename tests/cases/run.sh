@@ -139,14 +139,14 @@ run_case() {
       cmp -s "$file" "$scratch/app.before/$base" || fail "$base changed"
     elif [ "$bless" -eq 1 ]; then
       mkdir -p "$dir/out"
-      iconv -f UTF-16LE -t UTF-8 "$file" | sed 's/\r$//' | unexpand >"$dir/out/$base"
-    elif [ ! -f "$dir/out/$base" ]; then
+      iconv -f UTF-16LE -t UTF-8 "$file" | sed 's/\r$//' | unexpand >"$dir/out/$base.txt"
+    elif [ ! -f "$dir/out/$base.txt" ] && [ ! -f "$dir/out/$base" ]; then
       fail "$base written, not expected"
     fi
   done
   for file in "$dir"/out/*; do
     [ -f "$file" ] && [ "$bless" -eq 0 ] || continue
-    base=$(basename "$file")
+    base=$(basename "${file%.txt}")
     if [ ! -f "$scratch/app/$base" ]; then fail "$base not written"
     else
       config_bytes <"$file" >"$scratch/expected-$base"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# What only a terminal shows, one run per platform inside a pseudo-terminal: the colours and
-# the window title, a pause that waits for one key press, and the terminal's settings given
-# back afterwards. The run's bytes, ends of lines and escapes made visible, must equal
+# What only a terminal shows, one run per platform inside a pseudo-terminal: the colours of
+# every attribute and the window title, a pause that waits for one key press, and the
+# terminal's settings given back afterwards. The run's bytes, ends of lines and escapes made visible, must equal
 # native.txt (or wine.txt) here; --bless rewrites that file.
 #
 #   run.sh [--bless] PROGRAM_DIR                       native lumtass
@@ -15,24 +15,30 @@ programs=$(cd "${1:?program folder}" && pwd) helpers=$(cd "${2:-.}" && pwd)
 export LC_ALL=C.UTF-8 WINEDEBUG=-all SHELL=/bin/sh
 work=$(mktemp -d /tmp/terminal.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-cd "$work" && cp "$here/../data/wave_data_named.ogg" A.wav
+cd "$work" && cp "$here/../data/wave_data_named.ogg" A.wav && mkdir full
+: >full/config.cpp && for i in {1..99}; do : >"full/config($i).cpp"; done
 failed=0
 
-# in_terminal OUT COMMAND: runs COMMAND in a pseudo-terminal. Once the prompt has shown for a
-# second, notes in OUT.waited whether COMMAND was still waiting, then presses a key.
+# in_terminal OUT COMMAND: runs COMMAND in a pseudo-terminal and presses a key at each prompt
+# once it has shown for a second. Notes in OUT.waited whether the first program was still
+# waiting then (COMMAND prints RAN after it).
 in_terminal() {
-  local out=$1
+  local out=$1 seen=0 count
   : >"$out"
-  (for ((i = 0; i < 600; i++)); do
+  (for ((i = 0; i < 1200; i++)); do
     sleep 0.1
-    if grep -q 'Press any key' "$out"; then
-      sleep 1; grep -q ENDED "$out" || : >"$out.waited"; printf x; break
+    count=$(grep -o 'Press any key' "$out" | wc -l)
+    if [ "$count" -gt "$seen" ]; then
+      sleep 1; [ "$seen" -gt 0 ] || grep -q RAN "$out" || : >"$out.waited"; printf x; seen=$count
     fi
+    grep -q ENDED "$out" && break
   done) | timeout 300 script -qec "$2; echo ENDED" /dev/null >"$out"
 }
 
 if [ -n "$wine" ]; then
-  program=$(printf '%q ' "$wine" "$programs/Lumtass.exe")
+  lumtass=$(printf '%q ' "$wine" "$programs/Lumtass.exe")
+  brevane=$(printf '%q ' "$wine" "$work/full/Brevane.exe")
+  cp "$programs/Brevane.exe" full/
   expected=$here/wine.txt
   # The console set-up read back from the real console Wine makes for a terminal.
   timeout 300 script -qec "$(printf '%q ' "$wine" "$helpers/console_check.exe") </dev/null" \
@@ -41,10 +47,13 @@ if [ -n "$wine" ]; then
     echo "FAIL: console check"; cat check.out; failed=1
   fi
 else
-  program="$programs/lumtass"
+  lumtass=$programs/lumtass brevane=$work/full/brevane
+  cp "$programs/brevane" full/
   expected=$here/native.txt
 fi
-in_terminal run.out "$program gone.ogg A.wav </dev/tty; stty -a | tr ' ;' '\n\n' | grep -x -- '-\?\(icanon\|echo\)'"
+# Measured and n/a lines, then the usage line, then the write failure.
+in_terminal run.out "$lumtass gone.ogg A.wav; echo RAN; $lumtass; $brevane A.wav
+  stty -a | tr ' ;' '\n\n' | grep -x -- '-\?\(icanon\|echo\)'"
 sed 's/\r$//' run.out | cat -v >rendered.txt
 [ -f run.out.waited ] || { echo "FAIL: the pause did not wait for a key"; failed=1; }
 if [ "$bless" -eq 1 ]; then cp rendered.txt "$expected"
