@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs with mingw-w64 into build-win/ (build-win/bin/Lumtass.exe
 # and Brevane.exe) and runs every test under Wine: the unit tests through the emulator, the
-# end-to-end runs inside pseudo-terminals. Fails when any test fails. Needs no standard input:
+# end-to-end cases with output redirected, the terminal run inside a pseudo-terminal. Fails when any test fails. Needs no standard input:
 # it makes its own Wine prefix in build-win/wine-prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
