@@ -76,31 +76,4 @@ TEST(ConsoleCheck, SetUpStylesTheWindowAndWritesKeepCodeUnitsAndAttribute) {
   EXPECT_EQ(attributes, std::basic_string<WORD>(text.size(), 198));
 }
 
-// The masks are in the layout CreateIcon expects: the icon made from them holds the same bits.
-// (Wine keeps no icon on its terminal console window, so the one set-up attaches cannot be
-// read back there.)
-TEST(IconCheck, MasksMakeTheMonochromeIcon) {
-  static constexpr IconMask kXorMask = IconXorMask();
-  const HICON icon = CreateIcon(nullptr, kIconSize, kIconSize, 1, 1, kIconAndMask.data(),
-                                kXorMask.data());
-  ASSERT_NE(icon, nullptr);
-  ICONINFO info = {};
-  ASSERT_TRUE(GetIconInfo(icon, &info));
-  EXPECT_TRUE(info.fIcon);
-  // A monochrome icon keeps both masks in one bitmap twice as high: AND rows, then XOR rows.
-  EXPECT_EQ(info.hbmColor, nullptr);
-  BITMAP bitmap = {};
-  ASSERT_TRUE(GetObjectW(info.hbmMask, sizeof bitmap, &bitmap));
-  EXPECT_EQ((std::vector<LONG>{bitmap.bmWidth, bitmap.bmHeight, bitmap.bmBitsPixel}),
-            (std::vector<LONG>{kIconSize, 2 * kIconSize, 1}));
-  std::vector<std::uint8_t> bits(2 * sizeof(IconMask)), masks(kIconAndMask.begin(),
-                                                                kIconAndMask.end());
-  masks.insert(masks.end(), kXorMask.begin(), kXorMask.end());
-  ASSERT_EQ(GetBitmapBits(info.hbmMask, static_cast<LONG>(bits.size()), bits.data()),
-            static_cast<LONG>(bits.size()));
-  EXPECT_EQ(bits, masks);
-  DeleteObject(info.hbmMask);
-  DestroyIcon(icon);
-}
-
 }  // namespace
