@@ -50,7 +50,7 @@ case $1 in
     { fmt 1 2 1000000 16; chunk data 4000000000 ''; } | riff sparse.wav; truncate -s 4000000044 sparse.wav
     deep=$(printf 'd%.0s' {1..200}); deep=$(printf "$deep/%.0s" {1..19}); mkdir -p "$deep"; wave "$deep$(printf 'n%.0s' {1..176}).wav" 8000 4000
     wave one.wav 8000 2000; python3 -c 'import os; [os.link("one.wav", f"t{i}.wav") for i in range(10000, 11000, 2)]' ;;
-  encoders) sources=(); n=0
+  encoders) n=0
     encode() { sox -D -n -r "$1" -c "$2" -b 16 in.wav synth 0.3 pinknoise vol 0.5; IN=in.wav OUT=$(printf 'in/e%02d.ogg' $n) bash -c "$3"; n=$((n + 1)); }
     for e in "8000 1 oggenc -Q -q -1" "11025 2 oggenc -Q" "22050 3 oggenc -Q -q 4" "44100 4 oggenc -Q" "44100 5 oggenc -Q" "48000 6 oggenc -Q -q 8" \
       "44100 7 oggenc -Q" "48000 8 oggenc -Q -q 10" "96000 2 oggenc -Q -q 10" "192000 2 oggenc -Q"; do
