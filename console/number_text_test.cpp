@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <clocale>
 #include <limits>
 #include <locale>
@@ -39,12 +38,6 @@ TEST(NumberTextTest, DurationTextIgnoresTheGlobalLocale) {
   std::setlocale(LC_NUMERIC, "C");
   std::locale::global(previous);
   EXPECT_EQ(text, u"1234.50") << (c_locale ? c_locale : "C library locale unchanged");
-}
-
-TEST(NumberTextTest, IntegerTextIsPlainDecimal) {
-  EXPECT_EQ(IntegerText(0), u"0");
-  EXPECT_EQ(IntegerText(1234567), u"1234567");
-  EXPECT_EQ(IntegerText(INT_MIN), u"-2147483648");
 }
 
 }  // namespace
