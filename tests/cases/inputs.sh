@@ -44,6 +44,7 @@ case $1 in
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
   closed_descriptors | generator_full_disk) wave in/outro.wav 1000 5668 ;;
+  generator_dangling_link) wave in/outro.wav 1000 5668; ln -s ../victim app/config.cpp ;;
   hostile_within_256mib) cp "$data"/../hostile/data/*.ogg in/; cp "$data/vorbis_stereo_44k.ogg" in/zz-good.ogg ;;
   hostile_inputs) cd in; cp "$data"/../hostile/data/*.ogg .; cp "$data/vorbis_stereo_44k.ogg" zz-good.ogg; mkfifo fifo.ogg; mkdir folder.wav; : >empty.ogg
     # 4 000 000 000 bytes declared at 4 000 000 a second, held as a sparse file: never read.

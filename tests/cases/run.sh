@@ -122,7 +122,9 @@ run_case() {
   for file in "$scratch/app"/*; do
     base=$(basename "$file")
     case $base in "$exe" | notepad.exe | notepad-command-line.txt*) continue ;; esac
-    if [ -e "$scratch/app.before/$base" ]; then
+    if [ -L "$scratch/app.before/$base" ]; then
+      [ "$(readlink "$file")" = "$(readlink "$scratch/app.before/$base")" ] || fail "$base changed"
+    elif [ -e "$scratch/app.before/$base" ]; then
       cmp -s "$file" "$scratch/app.before/$base" || fail "$base changed"
     elif [ "$bless" -eq 1 ]; then
       mkdir -p "$dir/out"
