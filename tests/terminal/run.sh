@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What only a terminal shows, one run per platform inside a pseudo-terminal: the colours of
 # every attribute and the window title, a pause that waits for one key press, and the
-# terminal's settings given back afterwards. The run's bytes, ends of lines and escapes made visible, must equal
+# terminal's settings given back afterwards. The run's bytes, escapes made visible, must equal
 # native.txt (or wine.txt) here; --bless rewrites that file.
 #
 #   run.sh [--bless] PROGRAM_DIR                       native lumtass
