@@ -59,7 +59,8 @@ run_case() {
   # there, but writing fails.
   if [ -f "$dir/disk" ] && { [ "$(id -u)" -ne 0 ] ||
     ! mount -t tmpfs -o "size=$(cat "$dir/disk")k" tmpfs "$scratch/app"; }; then
-    echo "SKIP $name: no small file system can be mounted (needs root)"; skipped=$((skipped + 1)); return
+    echo "SKIP $name: no small file system can be mounted (needs root)"
+    skipped=$((skipped + 1)); return
   fi
   cp "$programs/$exe" ${wine:+"$notepad"} "$scratch/app/"
   [ ! -f "$dir/disk" ] || head -c 1G /dev/zero >"$scratch/app/filler" 2>/dev/null
@@ -75,8 +76,8 @@ run_case() {
   [ ! -f "$dir/stdin" ] || stdin=$dir/stdin
   [ ! -f "$dir/closed" ] || [ -n "$wine" ] || closed=" $(cat "$dir/closed") "
   if [ -n "$wine" ]; then
-    (cd "$scratch/in" && timeout 300 "$wine" "$app_path\\$exe" "${argv[@]}" <"$stdin" >"$out" 2>"$err") ||
-      status=$?
+    (cd "$scratch/in" && timeout 300 "$wine" "$app_path\\$exe" "${argv[@]}") \
+      <"$stdin" >"$out" 2>"$err" || status=$?
     # The command interpreter's own pause prompt, worded and ended as on the other platforms.
     sed -i '$s/^Press any key to continue\.\.\. *$/Press any key to continue . . . /' "$out"
     [ -z "$(tail -c 1 "$out")" ] || echo >>"$out"
@@ -86,7 +87,9 @@ run_case() {
       "$args_file" "$args_file" "$args_file" >"$scratch/tools/xdg-open"
     chmod +x "$scratch/tools/xdg-open"
     (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
-      { [ ! -f "$dir/ulimit" ] || [ -n "${CASES_NO_ULIMIT:-}" ] || ulimit -v "$(cat "$dir/ulimit")"; } &&
+      # AddressSanitizer builds reserve terabytes up front: their run sets CASES_NO_ULIMIT.
+      { [ ! -f "$dir/ulimit" ] || [ -n "${CASES_NO_ULIMIT:-}" ] || ulimit -v "$(<"$dir/ulimit")"
+      } &&
       for fd in $closed; do eval "exec $fd>&-"; done &&
       exec timeout 300 "$scratch/app/$program" "${argv[@]}") \
       <"$stdin" >"$out" 2>"$err" || status=$?
@@ -111,13 +114,15 @@ run_case() {
   if [ "$bless" -eq 1 ]; then
     rm -f "$dir/editor"; [ -z "$record" ] || printf '%s\n' "$record" | unexpand >"$dir/editor"
   elif [ -f "$dir/editor" ]; then
-    [ "$record" = "$(expand <"$dir/editor")" ] || fail "editor opened [$record], wanted [$(expand <"$dir/editor")]"
+    local wanted
+    wanted=$(expand <"$dir/editor")
+    [ "$record" = "$wanted" ] || fail "editor opened [$record], wanted [$wanted]"
   elif [ -n "$record" ]; then
     fail "editor started on [$record]"
   fi
 
   # Files in the program's folder: those there before unchanged, the new ones as expected.
-  local file base
+  local file base written
   [ "$bless" -eq 0 ] || rm -rf "$dir/out"
   for file in "$scratch/app"/*; do
     base=$(basename "$file")
@@ -135,16 +140,18 @@ run_case() {
   done
   for file in "$dir"/out/*; do
     [ -f "$file" ] && [ "$bless" -eq 0 ] || continue
-    base=$(basename "${file%.txt}")
+    base=$(basename "${file%.txt}") written=$scratch/app/$(basename "${file%.txt}")
     # Readable text as the bytes the programs write: UTF-16LE with CR LF.
-    if [ ! -f "$scratch/app/$base" ]; then fail "$base not written"
-    elif ! cmp -s <(expand <"$file" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE) "$scratch/app/$base"; then
+    if [ ! -f "$written" ]; then fail "$base not written"
+    elif ! expand <"$file" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE | cmp -s - "$written"; then
       fail "$base differs"
-      diff -u <(expand <"$file") <(iconv -f UTF-16LE -t UTF-8 "$scratch/app/$base" | sed 's/\r$//') | head -40
+      iconv -f UTF-16LE -t UTF-8 "$written" | sed 's/\r$//' | diff -u <(expand <"$file") - |
+        head -40
     fi
   done
   [ ! -f "$dir/disk" ] || umount "$scratch/app"
-  if [ "$ok" -eq 1 ]; then passed=$((passed + 1)); rm -rf "$scratch"; else failed=$((failed + 1)); fi
+  [ "$ok" -eq 0 ] || { passed=$((passed + 1)); rm -rf "$scratch"; return; }
+  failed=$((failed + 1))
 }
 
 [ $# -gt 0 ] || set -- "$cases"/*/
