@@ -25,7 +25,11 @@ constexpr char kFailure[] = "Could not write to file!\n";
 // 22051 frames at 44100 Hz, and 5668 bytes at 1000 bytes per second.
 const std::string kTable =
     "-------------------------\n[Filename]  -  [Duration]\n-------------------------\n"
-    "intro.ogg  -  0.50\nnotes.txt  -  n/a\noutro.wav  -  5.67\noutro.wav  -  5.67\n";
+    "intro.ogg  -  0.50\nnotes.txt  -  n/a\noutro.wav  -  5.67\noutro.wav  -  5.67\n"
+    // The warning the two outro classes give, which follows the table.
+    "\n[Warning] The game's config tools reject these names; rename before packing:\n"
+    "outro.wav  -  class name also used by another track\n"
+    "outro.wav  -  class name also used by another track\n";
 
 // A copy of brevane, a stand-in xdg-open that records its arguments, and tracks to measure:
 // the same name from two folders among them.

@@ -82,6 +82,11 @@ TEST(MusicConfigWriterTest, Layouts) {
        {{u"C:\\Müsik\\Größe 𝄞 (live).ogg", 7.25f}},
        ExpectedHead("C:\\Müsik") + ExpectedBlock("Größe 𝄞 (live)", "Größe 𝄞 (live).ogg", "7.25") +
            kExpectedEnd},
+      {"control characters: folder marked, the entry whose name holds one left out",
+       {{u"C:\\a\n#include \"x\"\\inj\n\t};\x7F.ogg", 1.0f}, {u"C:\\b\\ok\x1b.wav", 2.0f},
+        {u"C:\\b\\fine.wav", 3.0f}},
+       ExpectedHead("C:\\a\uFFFD#include \"x\"") + ExpectedBlock("fine", "fine.wav", "3.00") +
+           kExpectedEnd},
   };
   for (const auto& c : cases) {
     FakeOutputFile file;
