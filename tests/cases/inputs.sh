@@ -44,4 +44,10 @@ case $1 in
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
   closed_descriptors) wave in/outro.wav 1000 5668 ;;
+  generator_closed_output) wave in/outro.wav 1000 5668 ;;
+  generator_control_names) cd in; mkdir $'a\n#include "secret"'; wave $'a\n#include "secret"/b.wav' 8000 8000
+    wave $'inj\n\t};\n\tclass Evil { hacked = 1; };\n\tclass x.wav' 8000 16000; wave $'esc\x1b[2J.wav' 8000 4000
+    wave $'evil\xe2\x80\xaeggo.wav' 8000 2000; wave 'say "hi".wav' 8000 2400 ;;
+  generator_name_warnings) cd in; mkdir sub; wave '01 - Intro.ogg' 8000 8000; wave .ogg 8000 4000; wave Theme.ogg 8000 2000
+    wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; printf 'not audio' >notes.txt ;;
 esac

@@ -1,7 +1,7 @@
 class CfgMusic
 {
 	#define TRACK_NAME(NAME) $STR_A3_CfgMusic_##NAME
-	#define TRACK_PATH(FILE) outro.wav\##FILE
+	#define TRACK_PATH(FILE) @IN@\##FILE
 
 	class outro
 	{
