@@ -42,8 +42,9 @@ TEST(OutputNamingTest, NamedOnlyWhenCompleteWithTheFirstFreeNameReplacingNothing
   EXPECT_EQ(ReadBytes(dir.File("config(3).cpp")), "data");
   EXPECT_EQ(ReadBytes(dir.File("config.cpp")), "zero");
   EXPECT_EQ(ReadBytes(dir.File("config(2).cpp")), "two");
-  EXPECT_EQ(Names(dir),
-            (std::set<std::string>{"config.cpp", "config(1).cpp", "config(2).cpp", "config(3).cpp"}));
+  const std::set<std::string> names = {"config.cpp", "config(1).cpp", "config(2).cpp",
+                                       "config(3).cpp"};
+  EXPECT_EQ(Names(dir), names);
   EXPECT_EQ(OutputFileName(99), u"config(99).cpp");
 
   CreatedOutput missing = CreateOutputFile(Prefix(dir) + u"no-such-folder/");
