@@ -1,5 +1,6 @@
 #include "console/ansi_style.h"
 
+#include "console/display_text.h"
 #include "console/palette.h"
 #include "platform/utf.h"
 
@@ -47,9 +48,9 @@ std::string TitleEscape(std::u16string_view title) {
 }
 
 std::string TerminalText(std::u16string_view text) {
-  std::u16string clean(text);
+  std::u16string clean = DisplayText(text);
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != u'\n' && IsControlAt(text, i)) clean[i] = kReplacement;
+    if (clean[i] != u'\n' && IsControlAt(text, i)) clean[i] = kReplacement;
   }
   return Utf16ToUtf8(clean);
 }

@@ -22,9 +22,9 @@ inline constexpr std::string_view kShowCursorEscape = "\x1b[?25h";
 // Returns the terminal to its default colours.
 inline constexpr std::string_view kResetEscape = "\x1b[0m";
 
-// `text` as UTF-8 for a terminal: every C0 control character except the line feed, DEL and
-// every C1 control character becomes U+FFFD, so that text taken from file names can neither
-// move the cursor nor start an escape. A byte that a name held outside valid UTF-8 (a lone
-// surrogate U+DC80..U+DCFF, see platform/utf.h) is passed on as that raw byte, except
-// 0x80..0x9F, which some terminals take as C1 controls and which become U+FFFD too.
+// `text` as UTF-8 for a terminal: DisplayText (console/display_text.h) first, so that text
+// taken from file names can neither move the cursor, start an escape nor split a row. A byte
+// that a name held outside valid UTF-8 (a lone surrogate U+DC80..U+DCFF, see platform/utf.h)
+// is passed on as that raw byte, except 0x80..0x9F, which some terminals take as C1 controls
+// and which become U+FFFD too.
 std::string TerminalText(std::u16string_view text);

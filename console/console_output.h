@@ -21,8 +21,9 @@ class ConsoleOutput {
   // Attribute = background palette index * 16 + foreground palette index.
   virtual void SetAttribute(std::uint16_t attribute) = 0;
 
-  // Writes `text` with one write call, in the current attribute. A short or failed write is
-  // not repeated.
+  // Writes `text` (at most one line) with one write call, in the current attribute. A short or
+  // failed write is not repeated. A terminal is shown DisplayText (console/display_text.h) of
+  // it; redirected output gets the text byte for byte, names included.
   virtual void Write(std::u16string_view text) = 0;
 
   // Shows the "Press any key to continue . . . " prompt and waits for one key press, then ends

@@ -12,6 +12,9 @@ inline constexpr std::uint16_t kAttributeHeader = 7;
 inline constexpr std::uint16_t kAttributeMeasured = 10;
 inline constexpr std::uint16_t kAttributeNotMeasured = 12;
 inline constexpr std::uint16_t kAttributeWriteFailure = 198;
+// The generator's warning about names in its file: the usage line's colour, set apart from
+// the table's.
+inline constexpr std::uint16_t kAttributeNameWarning = kAttributeUsage;
 
 // The report texts shared by both programs, each set in its attribute before it is written.
 void WriteUsage(ConsoleOutput& console);

@@ -5,6 +5,7 @@
 #include "console/duration_table.h"
 #include "console/report.h"
 #include "generator/music_config_writer.h"
+#include "generator/name_warnings.h"
 #include "generator/output_naming.h"
 #include "platform/editor.h"
 #include "platform/entry.h"
@@ -15,9 +16,12 @@ namespace {
 
 // Measures every argument, prints the table and writes the config file beside the program.
 void Generate(ConsoleOutput& console, const std::vector<std::u16string>& args) {
-  // Keyed by full path: the same file name from two folders gives two entries.
+  // Keyed by full path: the same file name from two folders gives two entries, and a relative
+  // argument still names its folder in TRACK_PATH.
   DurationTable table;
-  for (std::size_t i = 1; i < args.size(); ++i) table.Store(args[i], DurationProbe(args[i]));
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    table.Store(FullPath(args[i]), DurationProbe(args[i]));
+  }
   WriteHeader(console);
 
   CreatedOutput output = CreateOutputFile(OutputFolderPrefix(args[0]));
@@ -31,8 +35,9 @@ void Generate(ConsoleOutput& console, const std::vector<std::u16string>& args) {
     writer.Block(key, seconds);
   }
   writer.End();
+  WriteNameWarnings(console, ConfigNameWarnings(table));
 
-  // A truncated file (full disk, failed close) is removed rather than opened as if complete.
+  // A truncated file (full disk, failed flush) is removed rather than given a name.
   if (FinishOutputFile(output, !writer.WriteFailed()) == OutputOutcome::kWritten) {
     OpenInTextEditor(output.path);
   } else {

@@ -18,7 +18,16 @@ std::vector<unsigned char> LittleEndianBytes(std::u16string_view text) {
   return bytes;
 }
 
+bool IsControlCharacter(char16_t unit) { return unit < 0x20 || unit == 0x7F; }
+
 }  // namespace
+
+bool HoldsControlCharacter(std::u16string_view text) {
+  for (const char16_t unit : text) {
+    if (IsControlCharacter(unit)) return true;
+  }
+  return false;
+}
 
 std::u16string_view TrackClassName(std::u16string_view file_name) {
   const std::size_t dot = file_name.rfind(u'.');
@@ -38,14 +47,18 @@ void MusicConfigWriter::Begin() {
 
 void MusicConfigWriter::Definitions(std::u16string_view first_key) {
   Put(u"\t#define TRACK_NAME(NAME) $STR_A3_CfgMusic_##NAME\r\n");
-  // The folder stops before the last separator; the macro puts one backslash back.
-  Put(std::u16string(u"\t#define TRACK_PATH(FILE) ") + std::u16string(FolderOf(first_key)) +
-      u"\\##FILE\r\n");
+  // The folder stops before the last separator; the macro puts one backslash back. The line
+  // stays where it is, one line, visibly marked where the folder cannot be written.
+  std::u16string folder(FolderOf(first_key));
+  for (char16_t& unit : folder) {
+    if (IsControlCharacter(unit)) unit = 0xFFFD;
+  }
+  Put(u"\t#define TRACK_PATH(FILE) " + folder + u"\\##FILE\r\n");
 }
 
 void MusicConfigWriter::Block(std::u16string_view key, float seconds) {
-  if (seconds < 0) return;
   const std::u16string file_name(FileNameOf(key));
+  if (seconds < 0 || HoldsControlCharacter(file_name)) return;
   const std::u16string class_name(TrackClassName(file_name));
   Put(u"\r\n\tclass " + class_name + u"\r\n");
   Put(u"\t{\r\n");

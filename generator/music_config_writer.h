@@ -19,12 +19,13 @@ class MusicConfigWriter {
   // "class CfgMusic" and its opening brace.
   void Begin();
 
-  // The TRACK_NAME and TRACK_PATH macros; TRACK_PATH points at the folder of `first_key`.
+  // The TRACK_NAME and TRACK_PATH macros; TRACK_PATH points at the folder of `first_key`,
+  // with U+FFFD in place of each control character it holds (one would end the line).
   // Written once, for the first entry in table order, whatever its seconds.
   void Definitions(std::u16string_view first_key);
 
-  // The track's class block, preceded by an empty line, when `seconds` >= 0; nothing for a
-  // negative (not measurable) duration.
+  // The track's class block, preceded by an empty line, when `seconds` >= 0 and the file name
+  // holds no control character (one would add lines of its own to the file); else nothing.
   void Block(std::u16string_view key, float seconds);
 
   // The closing line of CfgMusic.
@@ -43,3 +44,7 @@ class MusicConfigWriter {
 // The class name of a track: its file name up to its last '.', or the whole file name when it
 // holds none ("a.b.ogg" -> "a.b", ".ogg" -> "").
 std::u16string_view TrackClassName(std::u16string_view file_name);
+
+// True when `text` holds a control character (U+0000..U+001F, U+007F), which is never written
+// into the file.
+bool HoldsControlCharacter(std::u16string_view text);

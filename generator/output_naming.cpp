@@ -9,14 +9,8 @@ std::u16string OutputFileName(int attempt) {
 
 CreatedOutput CreateOutputFile(std::u16string_view folder_prefix) {
   CreatedOutput output;
-  for (int attempt = 0; attempt < kOutputNameAttempts; ++attempt) {
-    std::u16string path = std::u16string(folder_prefix) + OutputFileName(attempt);
-    output.file = OutputFile::CreateNew(path);
-    if (output.file != nullptr) {
-      output.path = std::move(path);
-      break;
-    }
-  }
+  output.file = OutputFile::CreateTemporary(std::u16string(folder_prefix), &output.temporary_path);
+  if (output.file != nullptr) output.folder_prefix = folder_prefix;
   return output;
 }
 
@@ -24,7 +18,19 @@ OutputOutcome FinishOutputFile(CreatedOutput& output, bool writes_complete) {
   if (output.file == nullptr) return OutputOutcome::kNotCreated;
   const bool closed = output.file->Close();
   output.file.reset();
-  if (writes_complete && closed) return OutputOutcome::kWritten;
-  (void)RemoveFile(output.path);  // nothing more can be done when even this fails
-  return OutputOutcome::kIncomplete;
+  OutputOutcome outcome = OutputOutcome::kIncomplete;
+  if (writes_complete && closed) {
+    outcome = OutputOutcome::kNoFreeName;
+    for (int attempt = 0; attempt < kOutputNameAttempts; ++attempt) {
+      std::u16string path = output.folder_prefix + OutputFileName(attempt);
+      // Any failure moves on to the next name, as a taken one does: what counts as "taken"
+      // differs between systems (a folder of that name, say).
+      if (PublishFile(output.temporary_path, path)) {
+        output.path = std::move(path);
+        return OutputOutcome::kWritten;
+      }
+    }
+  }
+  (void)RemoveFile(output.temporary_path);  // nothing more can be done when even this fails
+  return outcome;
 }

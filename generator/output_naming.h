@@ -13,23 +13,28 @@ inline constexpr int kOutputNameAttempts = 100;
 // "config(" + attempt + ").cpp".
 std::u16string OutputFileName(int attempt);
 
-// The file the generator writes, and its path (empty when no file was created).
+// The file the generator writes. It is written under a temporary name in the output folder and
+// takes its name of the series only once complete, so a run cut short never leaves a partial
+// config file.
 struct CreatedOutput {
-  std::unique_ptr<OutputFile> file;
-  std::u16string path;
+  std::unique_ptr<OutputFile> file;  // null when no file could be created
+  std::u16string folder_prefix;      // the output folder, ending in a separator (or empty)
+  std::u16string temporary_path;     // where the file is until it is finished
+  std::u16string path;               // its name of the series; set once it has one
 };
 
-// Creates `folder_prefix` + the first name of the series that does not exist yet, each attempt
-// exclusive, so nothing already there is replaced. After kOutputNameAttempts failures returns
-// no file and an empty path.
+// Creates the temporary output file in `folder_prefix`. Without a file, `file` is null and
+// the paths are empty.
 CreatedOutput CreateOutputFile(std::u16string_view folder_prefix);
 
 enum class OutputOutcome {
-  kWritten,     // the file is complete and closed
+  kWritten,     // the file is complete and has the first free name of the series, in `path`
   kNotCreated,  // there was no file
-  kIncomplete,  // a write or the close failed; the file has been removed
+  kIncomplete,  // a write, the flush or the close failed; the file has been removed
+  kNoFreeName,  // every name of the series was taken or could not be given; file removed
 };
 
-// Closes the output. When `writes_complete` is false or the close fails, removes the file at
-// `path` so no truncated file is left that looks finished.
+// Flushes and closes the output. When `writes_complete` and that succeed, gives it the first
+// name of the series that nothing has yet (never replacing anything, even a name taken while
+// the file was being written). Otherwise removes the temporary file.
 OutputOutcome FinishOutputFile(CreatedOutput& output, bool writes_complete);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/utf.h"
@@ -13,36 +15,70 @@ namespace {
 
 std::u16string Prefix(const ScopedTempDir& dir) { return Utf8ToUtf16(dir.path() + "/"); }
 
-// Creation against taken names runs end to end; the series itself ends at 99.
-TEST(OutputNamingTest, Series) {
-  const std::u16string names[] = {u"config.cpp", u"config(1).cpp", u"config(99).cpp"};
-  const int attempts[] = {0, 1, kOutputNameAttempts - 1};
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(OutputFileName(attempts[i]), names[i]);
-  EXPECT_EQ(CreateOutputFile(u"no-such-folder/").file, nullptr);
+std::set<std::string> Names(const ScopedTempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
 }
 
-TEST(OutputNamingTest, FinishingKeepsOnlyACompleteFile) {
+TEST(OutputNamingTest, NamedOnlyWhenCompleteWithTheFirstFreeNameReplacingNothing) {
+  ScopedTempDir dir;
+  WriteBytes(dir.File("config.cpp"), "zero");
+  std::filesystem::create_directory(dir.File("config(1).cpp"));
+  CreatedOutput output = CreateOutputFile(Prefix(dir));
+  ASSERT_NE(output.file, nullptr);
+  ASSERT_TRUE(output.file->Write("data", 4));
+  // While it is written, the file bears no name of the series, and one more name is taken.
+  const std::string temporary = Utf16ToUtf8(output.temporary_path);
+  EXPECT_EQ(Names(dir).size(), 3u);
+  EXPECT_EQ(temporary.find("config"), std::string::npos);
+  EXPECT_NE(temporary.find(".tmp"), std::string::npos);
+  WriteBytes(dir.File("config(2).cpp"), "two");
+
+  EXPECT_EQ(FinishOutputFile(output, true), OutputOutcome::kWritten);
+  EXPECT_EQ(output.path, Prefix(dir) + u"config(3).cpp");
+  EXPECT_EQ(ReadBytes(dir.File("config(3).cpp")), "data");
+  EXPECT_EQ(ReadBytes(dir.File("config.cpp")), "zero");
+  EXPECT_EQ(ReadBytes(dir.File("config(2).cpp")), "two");
+  const std::set<std::string> names = {"config.cpp", "config(1).cpp", "config(2).cpp",
+                                       "config(3).cpp"};
+  EXPECT_EQ(Names(dir), names);
+  EXPECT_EQ(OutputFileName(99), u"config(99).cpp");
+
+  CreatedOutput missing = CreateOutputFile(Prefix(dir) + u"no-such-folder/");
+  EXPECT_EQ(missing.file, nullptr);
+  EXPECT_EQ(FinishOutputFile(missing, true), OutputOutcome::kNotCreated);
+}
+
+TEST(OutputNamingTest, FailuresLeaveNoFileBehind) {
   const struct {
     const char* what;
     bool writes_complete;
     bool close_succeeds;
+    bool all_names_taken;
     OutputOutcome outcome;
   } cases[] = {
-      {"complete", true, true, OutputOutcome::kWritten},
-      {"a write failed", false, true, OutputOutcome::kIncomplete},
-      {"close failed", true, false, OutputOutcome::kIncomplete},
+      {"a write failed", false, true, false, OutputOutcome::kIncomplete},
+      {"flush or close failed", true, false, false, OutputOutcome::kIncomplete},
+      {"every name taken", true, true, true, OutputOutcome::kNoFreeName},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ScopedTempDir dir;
-    WriteBytes(dir.File("config.cpp"), "partial");
-    CreatedOutput output{std::make_unique<FakeOutputFile>(1000, c.close_succeeds),
-                         Prefix(dir) + u"config.cpp"};
+    std::set<std::string> before;
+    for (int i = 0; c.all_names_taken && i < kOutputNameAttempts; ++i) {
+      const std::string name = Utf16ToUtf8(OutputFileName(i));
+      WriteBytes(dir.File(name), "");
+      before.insert(name);
+    }
+    WriteBytes(dir.File(".partial.tmp"), "partial");
+    CreatedOutput output{std::make_unique<FakeOutputFile>(1000, c.close_succeeds), Prefix(dir),
+                         Prefix(dir) + u".partial.tmp", {}};
     EXPECT_EQ(FinishOutputFile(output, c.writes_complete), c.outcome);
-    EXPECT_EQ(FileExists(dir.File("config.cpp")), c.outcome == OutputOutcome::kWritten);
+    EXPECT_EQ(Names(dir), before);
   }
-  CreatedOutput none;
-  EXPECT_EQ(FinishOutputFile(none, true), OutputOutcome::kNotCreated);
 }
 
 }  // namespace

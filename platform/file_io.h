@@ -5,6 +5,9 @@
 #include <memory>
 #include <string>
 
+// Paths longer than Windows' classic limit (260 characters) are opened in their long form
+// there, so a deep folder works like any other.
+
 // Opens an existing regular file for binary reading by its UTF-16 path. Returns nullptr when
 // the path names nothing, names something other than a regular file (a folder, a FIFO, a
 // device) or cannot be opened. Never blocks. The caller owns the stream.
@@ -13,9 +16,12 @@ std::FILE* OpenFileForReading(const std::u16string& path);
 // A file created new for writing. Never replaces or follows anything already under its name.
 class OutputFile {
  public:
-  // Creates `path` exclusively: returns nullptr when the name already exists (as a file, a
-  // folder or a link) or cannot be created.
-  static std::unique_ptr<OutputFile> CreateNew(const std::u16string& path);
+  // Creates a new, empty temporary file in the folder `folder_prefix` (a folder path ending in
+  // a separator, or empty for the current folder) and stores its path in `*path`. Its name
+  // never looks like a finished output: a dot file ending in ".tmp" on POSIX, "~" ... ".tmp"
+  // on Windows. Returns nullptr (and leaves `*path` empty) when none can be created.
+  static std::unique_ptr<OutputFile> CreateTemporary(const std::u16string& folder_prefix,
+                                                     std::u16string* path);
 
   virtual ~OutputFile() = default;  // implementations close the file if still open
 
@@ -23,10 +29,16 @@ class OutputFile {
   // is retried.
   virtual bool Write(const void* data, std::size_t size) = 0;
 
-  // Closes the file. False when closing reported an error (the data may not have reached the
-  // disk). Calling it again does nothing and returns true.
+  // Flushes the data to the disk and closes the file. False when either reported an error
+  // (the data may not have reached the disk). Calling it again does nothing and returns true.
   virtual bool Close() = 0;
 };
+
+// Gives the closed file at `from` the name `to` in the same folder in one step, never
+// replacing what already has that name (a file, a folder, a link): the file appears under
+// `to` complete or not at all. False when the name is taken or the rename failed; the file
+// then keeps its old name.
+bool PublishFile(const std::u16string& from, const std::u16string& to);
 
 // Deletes the file at `path`; false when it could not.
 bool RemoveFile(const std::u16string& path);

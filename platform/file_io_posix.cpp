@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <string>
 
 #include "platform/file_io.h"
 #include "platform/utf.h"
@@ -25,10 +27,16 @@ class PosixOutputFile : public OutputFile {
 
   bool Close() override {
     if (fd_ < 0) return true;
+    // The data reaches the disk before the file is given its name, so a crash or power cut
+    // cannot leave a named file that is empty or cut short.
+    int synced;
+    do {
+      synced = ::fsync(fd_);
+    } while (synced != 0 && errno == EINTR);
     // Linux releases the descriptor even when close reports an error, so never retry it.
-    const bool ok = ::close(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    return ok;
+    return synced == 0 && closed;
   }
 
  private:
@@ -53,13 +61,41 @@ std::FILE* OpenFileForReading(const std::u16string& path) {
   return stream;
 }
 
-std::unique_ptr<OutputFile> OutputFile::CreateNew(const std::u16string& path) {
-  const std::string name = Utf16ToUtf8(path);
-  // O_EXCL also refuses a symbolic link planted under the name, even a dangling one.
-  const int fd =
-      ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  return std::make_unique<PosixOutputFile>(fd);
+std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& folder_prefix,
+                                                        std::u16string* path) {
+  path->clear();
+  const std::string prefix = Utf16ToUtf8(folder_prefix) + ".partial-" +
+                             std::to_string(static_cast<long>(::getpid())) + "-";
+  // Another run may use the same number in a shared folder after a pid wraps: try on.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = prefix + std::to_string(attempt) + ".tmp";
+    // O_EXCL also refuses a symbolic link planted under the name, even a dangling one; 0666
+    // lets the umask decide, as for any file the user creates.
+    const int fd =
+        ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      *path = Utf8ToUtf16(name);
+      return std::make_unique<PosixOutputFile>(fd);
+    }
+    if (errno != EEXIST) break;
+  }
+  return nullptr;
+}
+
+bool PublishFile(const std::u16string& from, const std::u16string& to) {
+  const std::string old_name = Utf16ToUtf8(from);
+  const std::string new_name = Utf16ToUtf8(to);
+  if (::renameat2(AT_FDCWD, old_name.c_str(), AT_FDCWD, new_name.c_str(), RENAME_NOREPLACE) ==
+      0) {
+    return true;
+  }
+  // A filesystem or kernel without the no-replace rename: a hard link never replaces either,
+  // and the old name goes once the new one holds the whole file.
+  if ((errno != EINVAL && errno != ENOSYS) || ::link(old_name.c_str(), new_name.c_str()) != 0) {
+    return false;
+  }
+  (void)::unlink(old_name.c_str());  // a leftover temporary name is harmless
+  return true;
 }
 
 bool RemoveFile(const std::u16string& path) {

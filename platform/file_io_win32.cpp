@@ -4,14 +4,32 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "platform/file_io.h"
 
 namespace {
 
-const wchar_t* WidePath(const std::u16string& path) {
+// Below this length every file call takes the plain form (CreateDirectory's limit, the
+// lowest, is 248 characters).
+constexpr DWORD kPlainPathLimit = 248;
+
+// `path` in the form the file calls accept: as it is when its full form is short, else the
+// full path in the \\?\ form, which has no 260-character limit (GetFullPathNameW does not
+// touch the disk and knows no such limit).
+std::wstring WidePath(const std::u16string& path) {
   // wchar_t and char16_t are both UTF-16 code units on Windows.
-  return reinterpret_cast<const wchar_t*>(path.c_str());
+  std::wstring plain(path.begin(), path.end());
+  const DWORD size = GetFullPathNameW(plain.c_str(), 0, nullptr, nullptr);
+  if (size == 0 || size <= kPlainPathLimit || plain.rfind(L"\\\\?\\", 0) == 0) return plain;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(plain.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return plain;
+  full.resize(length);
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device path has no long form
+  // \\server\share\... becomes \\?\UNC\server\share\...
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
 }
 
 class Win32OutputFile : public OutputFile {
@@ -30,9 +48,11 @@ class Win32OutputFile : public OutputFile {
 
   bool Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return true;
-    const bool ok = CloseHandle(handle_) != FALSE;
+    // The data reaches the disk before the file is given its name.
+    const bool flushed = FlushFileBuffers(handle_) != FALSE;
+    const bool closed = CloseHandle(handle_) != FALSE;
     handle_ = INVALID_HANDLE_VALUE;
-    return ok;
+    return flushed && closed;
   }
 
  private:
@@ -43,7 +63,7 @@ class Win32OutputFile : public OutputFile {
 
 std::FILE* OpenFileForReading(const std::u16string& path) {
   std::FILE* stream = nullptr;
-  if (_wfopen_s(&stream, WidePath(path), L"rb") != 0 || stream == nullptr) return nullptr;
+  if (_wfopen_s(&stream, WidePath(path).c_str(), L"rb") != 0 || stream == nullptr) return nullptr;
   // Device names (CON, NUL, COM1, a pipe) open like files but can block or never end: only
   // files on disk are measured. A folder already fails to open.
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
@@ -54,12 +74,32 @@ std::FILE* OpenFileForReading(const std::u16string& path) {
   return stream;
 }
 
-std::unique_ptr<OutputFile> OutputFile::CreateNew(const std::u16string& path) {
-  // CREATE_NEW fails when anything already has the name, so nothing is ever replaced.
-  const HANDLE handle = CreateFileW(WidePath(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32OutputFile>(handle);
+std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& folder_prefix,
+                                                        std::u16string* path) {
+  path->clear();
+  const std::u16string prefix = folder_prefix + u"~partial-";
+  const std::wstring process = std::to_wstring(GetCurrentProcessId());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring suffix = process + L"-" + std::to_wstring(attempt) + L".tmp";
+    const std::u16string name = prefix + std::u16string(suffix.begin(), suffix.end());
+    // CREATE_NEW fails when anything already has the name, so nothing is ever replaced.
+    const HANDLE handle = CreateFileW(WidePath(name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      *path = name;
+      return std::make_unique<Win32OutputFile>(handle);
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return nullptr;
 }
 
-bool RemoveFile(const std::u16string& path) { return DeleteFileW(WidePath(path)) != FALSE; }
+bool PublishFile(const std::u16string& from, const std::u16string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken. Within one folder
+  // it is a rename, done in one step.
+  return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH) !=
+         FALSE;
+}
+
+bool RemoveFile(const std::u16string& path) { return DeleteFileW(WidePath(path).c_str()) != FALSE; }

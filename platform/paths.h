@@ -19,3 +19,10 @@ std::u16string_view FolderOf(std::u16string_view path);
 // last separator, or empty (the current folder) when it holds none, as when started by name
 // through PATH.
 std::u16string OutputFolderPrefix(std::u16string_view arg0);
+
+// `path` as a full path, for keying a file by where it is. On Windows, what GetFullPathNameW
+// makes of it (relative to the current folder and drive; the disk is not consulted). On POSIX,
+// a path starting with '/' as it is, else the current folder, '/' and the path joined as text
+// (no "." or ".." removed, no link resolved). `path` itself when the current folder cannot be
+// read.
+std::u16string FullPath(std::u16string_view path);

@@ -62,4 +62,10 @@ case $1 in
     # Cover art: a 600 KiB comment over many pages; and a chained file, one stream after another.
     cp in/e01.ogg in/art.ogg; head -c 460000 /dev/urandom | base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' >tag; vorbiscomment -a -c tag in/art.ogg
     cat in/e00.ogg in/e01.ogg >in/chained.ogg ;;
+  generator_closed_output) wave in/outro.wav 1000 5668 ;;
+  generator_control_names) cd in; mkdir $'a\n#include "secret"'; wave $'a\n#include "secret"/b.wav' 8000 8000
+    wave $'inj\n\t};\n\tclass Evil { hacked = 1; };\n\tclass x.wav' 8000 16000; wave $'esc\x1b[2J.wav' 8000 4000
+    wave $'evil\xe2\x80\xaeggo.wav' 8000 2000; wave 'say "hi".wav' 8000 2400 ;;
+  generator_name_warnings) cd in; mkdir sub; wave '01 - Intro.ogg' 8000 8000; wave .ogg 8000 4000; wave Theme.ogg 8000 2000
+    wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; printf 'not audio' >notes.txt ;;
 esac
