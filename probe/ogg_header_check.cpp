@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "probe/stream_seek.h"
 
@@ -16,6 +17,8 @@ constexpr std::size_t kPageHeaderSize = 27;
 constexpr std::size_t kIdentificationSize = 30;
 constexpr std::uint32_t kCodebookSync = 0x564342;  // "BCV", read least significant bit first
 constexpr std::uint32_t kMaxLookupSize = 0x7FFFFFFF;
+// The decoder starts its last-page search this far before the end of the file.
+constexpr std::size_t kLastPageSearchSpan = 65536;
 
 std::uint32_t Le32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -267,6 +270,7 @@ OggHeaderVerdict CheckComment(PacketReader& packet) {
   }
   if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
   const std::uint32_t count = Le32(field);
+  if (count > kMaxVorbisComments) return OggHeaderVerdict::kBadCommentCount;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
     if (!packet.Read(nullptr, Le32(field))) return fail(OggHeaderVerdict::kBadCommentLength);
@@ -621,8 +625,10 @@ class BorrowedStreamSource : public ByteSource {
 
 OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source) {
   if (!source.Seek(0)) return OggHeaderVerdict::kBadPage;
-  // About 66 KiB of page buffer: kept off the stack of a Windows main thread.
-  auto packet = std::make_unique<PacketReader>(source);
+  // About 66 KiB of page buffer: kept off the stack of a Windows main thread. Short of
+  // memory, the file is simply not given to the decoder.
+  std::unique_ptr<PacketReader> packet(new (std::nothrow) PacketReader(source));
+  if (packet == nullptr) return OggHeaderVerdict::kHeadersTooLarge;
   if (!packet->BeginFirstPacket()) return packet->fault();
   IdentificationFields identification;
   OggHeaderVerdict verdict = CheckIdentification(*packet, identification);
@@ -641,4 +647,44 @@ OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream) {
   std::clearerr(stream);
   if (!SeekStream(stream, 0)) return OggHeaderVerdict::kBadPage;
   return verdict;
+}
+
+bool CanFindOggLength(ByteSource& source, std::uint64_t size) {
+  if (size > kMaxOggFileSize) return false;
+  const std::uint64_t start = size > kLastPageSearchSpan ? size - kLastPageSearchSpan : 0;
+  const std::size_t span = static_cast<std::size_t>(size - start);
+  std::unique_ptr<std::uint8_t[]> tail(new (std::nothrow) std::uint8_t[span]);
+  if (tail == nullptr || !source.Seek(start) || source.Read(tail.get(), span) != span) {
+    return false;
+  }
+  // The search reads every byte once, and at each capture pattern the page it announces, cut
+  // short by the end of the file. A real page would send it past its end instead; counting
+  // it as false only overestimates.
+  std::uint64_t cost = span;
+  for (std::size_t at = 0; at + 4 <= span; ++at) {
+    if (std::memcmp(tail.get() + at, "OggS", 4) != 0) continue;
+    const std::uint8_t* header = tail.get() + at;
+    const std::size_t left = span - at;
+    std::size_t page = kPageHeaderSize;
+    // The decoder gives up on a candidate of another version after its header.
+    if (left >= kPageHeaderSize && header[4] == 0) {
+      const std::size_t segments = header[26];
+      page += segments;
+      for (std::size_t i = 0; i < segments && kPageHeaderSize + i < left; ++i) {
+        page += header[kPageHeaderSize + i];
+      }
+    }
+    cost += std::min(page, left);
+    if (cost > kMaxLastPageSearchBytes) return false;
+  }
+  return true;
+}
+
+bool CanFindOggLength(std::FILE* stream) {
+  std::uint64_t size = 0;
+  if (!StreamSize(stream, size)) return false;
+  BorrowedStreamSource source(stream);
+  const bool can = CanFindOggLength(source, size);
+  std::clearerr(stream);
+  return SeekStream(stream, 0) && can;
 }

@@ -21,6 +21,9 @@
 // Bytes of the three header packets together, page headers included: room for embedded cover
 // art of several MiB in the comment header.
 inline constexpr std::uint64_t kMaxVorbisHeaderBytes = std::uint64_t{16} << 20;
+// Comments in the comment header (real files carry a few dozen): the decoder makes one
+// allocation and keeps one pointer per comment.
+inline constexpr std::uint32_t kMaxVorbisComments = 65536;
 // Codebooks in the setup header (the format allows 256).
 inline constexpr std::uint32_t kMaxVorbisCodebooks = 128;
 // Entries of one codebook (the format allows 2^24).
@@ -52,7 +55,8 @@ enum class OggHeaderVerdict {
   kBadIdentification,    // packet type, "vorbis", version, channels (1..16), rate (> 0),
                          // block sizes (exponents 6..13, short <= long) or framing bit
   kBadVendorLength,      // the vendor string runs past the end of the comment packet
-  kBadCommentCount,      // the comment count promises more comments than the packet holds
+  kBadCommentCount,      // the comment count promises more comments than the packet holds,
+                         // or more than kMaxVorbisComments
   kBadCommentLength,     // a comment runs past the end of the comment packet
   kBadCommentHeader,     // not a comment header (packet type, "vorbis"), or its framing bit
                          // is missing
@@ -74,3 +78,21 @@ OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source);
 // start (with its end-of-file and error indicators cleared), ready for the decoder. The caller
 // keeps ownership. kBadPage when the stream cannot be moved to its start.
 OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream);
+
+// The decoder keeps file offsets below 2 GiB: in a larger file it cannot reach the end, and
+// reports a wrong length (0, or that of a page it did not mean to read).
+inline constexpr std::uint64_t kMaxOggFileSize = (std::uint64_t{1} << 31) - 1;
+// The decoder finds a stream's length by searching the file's last 64 KiB for its last page,
+// one byte at a time: every "OggS" there makes it read the up to 64 KiB that page announces
+// before it moves on by one byte. The bytes that search may read.
+inline constexpr std::uint64_t kMaxLastPageSearchBytes = std::uint64_t{4} << 20;
+
+// Whether the decoder can be asked for the length of the `size`-byte file read from `source`:
+// false when the file is larger than kMaxOggFileSize or its last-page search could read more
+// than kMaxLastPageSearchBytes (counted as if every "OggS" announced a false page, so real
+// files stay far below). Reads at most the last 64 KiB; leaves the position unspecified.
+bool CanFindOggLength(ByteSource& source, std::uint64_t size);
+
+// The same over an open stream, which it then moves back to the start (with its end-of-file
+// and error indicators cleared). The caller keeps ownership.
+bool CanFindOggLength(std::FILE* stream);
