@@ -177,6 +177,8 @@ def make(folder):
     put_sparse('wave-1GiB-zeros.wav', riff(FMT, size=0xFFFFFFF0), GIB, b'', 'n/a')
 
     put('ogg-4M-empty-comments.ogg', with_comment(comment(b'x', [b''] * 4000000)), 'n/a')
+    # Below the comment cap, but more than the first decoder areas hold.
+    put('ogg-60000-comments.ogg', with_comment(comment(b'x', [b'A' * 200] * 60000)), '0.50')
     art = b'METADATA_BLOCK_PICTURE=' + b'A' * (15 << 20)
     put('ogg-15MiB-cover-art.ogg', with_comment(comment(b'x', [b'TITLE=x', art])), '0.50')
     art = b'METADATA_BLOCK_PICTURE=' + b'A' * (17 << 20)
@@ -187,7 +189,8 @@ def make(folder):
     hour = last_page(3600 * RATE)
     put_sparse('ogg-hour-at-1.9GiB.ogg', HEADERS, int(1.9 * GIB), hour, '3600.00')
     put_sparse('ogg-hour-at-2.1GiB.ogg', HEADERS, int(2.1 * GIB), hour, 'n/a')
-    put('ogg-granule-beyond-32-bits.ogg', SOURCE + last_page((1 << 32) + RATE), 'n/a')
+    put('ogg-granule-beyond-32-bits.ogg', SOURCE[:SOURCE.rfind(b'OggS')] + last_page((1 << 32) + RATE),
+        'n/a')
     return files
 
 

@@ -231,6 +231,9 @@ TEST(OggHeaderCheckTest, KeepsCommentFieldsInsideThePacket) {
       {"vendor to the end", with(Comment(11, 0, {})), Verdict::kBadCommentCount},
       {"vendor one past the end", with(Comment(12, 0, {})), Verdict::kBadVendorLength},
       {"count one past", with(Comment(6, 2, {"A=1"})), Verdict::kBadCommentCount},
+      {"too many comments, all present",
+       with(Comment(6, kMaxVorbisComments + 1, std::vector<std::string>(kMaxVorbisComments + 1))),
+       Verdict::kBadCommentCount},
       {"length to the framing byte", with(comment_of_length(4)), Verdict::kBadCommentHeader},
       {"length past the end", with(comment_of_length(5)), Verdict::kBadCommentLength},
       {"no framing bit", with(Comment(6, 0, {}, std::string(1, '\0'))), Verdict::kBadCommentHeader},
@@ -274,6 +277,33 @@ TEST(OggHeaderCheckTest, CapsTheSetupTheDecoderWouldAllocate) {
        Verdict::kSetupTooLarge},
       {"setup cut short", Make([](Headers& h) { h.setup_size = 20; }), Verdict::kBadSetup},
   });
+}
+
+// The decoder's last-page search, over the file's last 64 KiB, stays short.
+TEST(OggHeaderCheckTest, BoundsTheLastPageSearch) {
+  const std::string real = ReadBytes(TestDataFile("vorbis_stereo_44k.ogg"));
+  // "OggS", version 0, then 255 segments of 255 bytes announced by the pattern itself.
+  std::string false_pages, other_version;
+  for (int i = 0; i < 7700; ++i) {
+    false_pages += std::string("OggS\0\xFF\xFF\xFF\xFF", 9);
+    other_version += std::string("OggS\1\xFF\xFF\xFF\xFF", 9);
+  }
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool can;
+  } cases[] = {
+      {"encoder file", real, true},
+      {"last page cut short", real.substr(0, real.size() - 100), true},
+      {"7700 false page starts", real + false_pages, false},
+      {"7700 page starts of another version", real + other_version, true},
+      {"false page starts, then 64 KiB of audio", real + false_pages + std::string(65536, 'a'),
+       true},
+  };
+  for (const auto& c : cases) {
+    MemoryByteSource source(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(c.can, CanFindOggLength(source, c.bytes.size())) << c.name;
+  }
 }
 
 }  // namespace
