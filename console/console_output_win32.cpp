@@ -14,16 +14,29 @@ namespace {
 
 class Win32ConsoleOutput : public ConsoleOutput {
  public:
-  explicit Win32ConsoleOutput(HANDLE handle) : handle_(handle) {}
+  Win32ConsoleOutput(HANDLE handle, bool is_console) : handle_(handle), is_console_(is_console) {}
 
   void SetAttribute(std::uint16_t attribute) override {
-    (void)SetConsoleTextAttribute(handle_, attribute);
+    if (is_console_) (void)SetConsoleTextAttribute(handle_, attribute);
   }
 
   void Write(std::u16string_view text) override {
-    // One call for the whole text; a redirected output is no console, so this fails silently.
     DWORD written = 0;
-    (void)WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (is_console_) {
+      (void)WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written,
+                          nullptr);
+      return;
+    }
+    // WriteConsoleW fails on a file or a pipe: redirected output gets the plain text as UTF-8,
+    // as on POSIX. Unpaired surrogates become U+FFFD.
+    if (text.empty()) return;
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int wide_size = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, wide_size, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    (void)WideCharToMultiByte(CP_UTF8, 0, wide, wide_size, bytes.data(), size, nullptr, nullptr);
+    (void)WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   }
 
   void Pause() override {
@@ -33,6 +46,7 @@ class Win32ConsoleOutput : public ConsoleOutput {
 
  private:
   HANDLE handle_;
+  bool is_console_;
 };
 
 // True inside Wine, whose ntdll exports its version.
@@ -85,6 +99,8 @@ std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   // Every result is ignored: without a console (output redirected) each call simply fails.
   (void)SetConsoleOutputCP(kConsoleCodePage);
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  const bool is_console = GetConsoleMode(output, &mode) != 0;
   SetFont(output);
   const SHORT width = SetBufferAndPalette(output);
   (void)SetConsoleTextAttribute(output, kAttributeStartup);
@@ -98,5 +114,5 @@ std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   (void)SetConsoleTitleW(wide_title.c_str());
   (void)SetConsoleCP(kConsoleCodePage);
   (void)SetConsoleOutputCP(kConsoleCodePage);
-  return std::make_unique<Win32ConsoleOutput>(output);
+  return std::make_unique<Win32ConsoleOutput>(output, is_console);
 }

@@ -274,7 +274,7 @@ if [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ]; then
   echo "--- installing the package with apt-get"
   # The machine is left as found: a package this run installed is removed again.
   installed_before=$(dpkg-query -W -f='${Status}' brevane 2>/dev/null || true)
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends --reinstall "./$deb" \
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y --no-install-recommends --reinstall "./$deb" \
     > "$scratch/apt.log" 2>&1 || cat "$scratch/apt.log"
   check "apt-get installs the package" bash -c "dpkg-query -W -f='\${Status} \${Version}' brevane | grep -qx 'install ok installed $version-1'"
   check "lumtass is on PATH at /usr/bin" test "$(command -v lumtass)" = /usr/bin/lumtass
@@ -283,7 +283,7 @@ if [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ]; then
   check "installed launchers validate" \
     desktop-file-validate /usr/share/applications/lumtass.desktop /usr/share/applications/brevane.desktop
   if [ "$installed_before" != "install ok installed" ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get remove -y brevane > "$scratch/apt-remove.log" 2>&1 ||
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 remove -y brevane > "$scratch/apt-remove.log" 2>&1 ||
       cat "$scratch/apt-remove.log"
   fi
 else

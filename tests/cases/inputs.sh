@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Makes the generated inputs of one end-to-end case: run.sh calls it as "inputs.sh CASE" in the
+# case's scratch folder, where in/ becomes the program's working folder and app/ its own folder.
+# One line per case; cases with only committed inputs need none.
+set -euo pipefail
+data=$CASES/../data
+
+# Little-endian unsigned VALUE in BYTES bytes.
+le() { local i byte; for ((i = 0; i < $2; i++)); do printf -v byte '\\x%02x' $((($1 >> 8 * i) & 255)); printf "$byte"; done; }
+# chunk ID SIZE [BODY]: a chunk header declaring SIZE, then BODY (printf format) or SIZE bytes
+# of 8-bit silence, then the pad byte an odd SIZE needs.
+chunk() {
+  printf '%s' "$1"; le "$2" 4
+  if [ $# -gt 2 ]; then printf "$3"; else head -c "$2" /dev/zero | tr '\0' '\200'; fi
+  [ $(($2 % 2)) -eq 0 ] || printf '\0'
+}
+# fmt TAG CHANNELS RATE BITS [EXTRA]: a format chunk, 16 bytes plus EXTRA (printf format).
+fmt() {
+  local align=$(($2 * (($4 + 7) / 8))) extra=${5:-}
+  printf 'fmt '; le $((16 + $(printf "$extra" | wc -c))) 4
+  le "$1" 2; le "$2" 2; le "$3" 4; le $(($3 * align)) 4; le "$align" 2; le "$4" 2; printf "$extra"
+}
+# riff PATH: a RIFF/WAVE file of the chunks on standard input.
+riff() { local t; t=$(mktemp); cat >"$t"; { printf RIFF; le $((4 + $(stat -c %s "$t"))) 4; printf WAVE; cat "$t"; } >"$1"; rm -f "$t"; }
+# wave PATH RATE BYTES: mono 8-bit PCM, BYTES * 1000 / RATE ms.
+wave() { { fmt 1 1 "$2" 8; chunk data "$3"; } | riff "$1"; }
+
+case $1 in
+  lister_order) wave in/b.wav 8000 12345; wave in/A.wav 8000 16000; mkdir in/x in/y; wave in/x/same.wav 8000 26000; wave in/y/same.wav 8000 16000 ;;
+  generator_taken) wave in/outro.wav 1000 5668; cp "$data/vorbis_stereo_44k.ogg" in/intro.ogg; printf taken >app/config.cpp ;;
+  lister_kinds) cp "$data"/{ogg_data_named.wav,wave_data_named.ogg,vorbis_stereo_44k.ogg} in/; cp "$data/vorbis_6ch_48k.ogg" in/six.ogg; wave in/empty.wav 8000 0; wave in/short.wav 8000 7; mkdir in/folder.wav ;;
+  lister_wave_layouts) cd in
+    { chunk LIST 3 abc; fmt 1 1 8000 8; chunk data 16000; } | riff odd_chunk.wav
+    { fmt 3 1 8000 32 '\0\0'; chunk data 16000; } | riff float_fmt18.wav
+    { fmt 3 1 8000 32; chunk xtra 2; chunk data 16000; } | riff float_fmt16.wav
+    { chunk data 8000; fmt 1 1 8000 8; } | riff data_first.wav
+    { fmt 1 2 44100 16; chunk data 4000000000 ''; } | riff declared_long.wav
+    { fmt 1 1 0 8; chunk data 100; } | riff no_rate.wav
+    { chunk 'fmt ' 14 'abcdefghijklmn'; chunk data 100; } | riff fmt_short.wav
+    { fmt 1 1 2000 8; chunk data 251; } | riff halfway.wav ;;
+  lister_unicode_order) for n in a B 'ünï ♫' 😀 Ａ _; do wave "in/$n.wav" 8000 $((${#n} * 4000)); done ;;
+  lister_posix_names) cd in; wave $'\xff\xfe-raw.wav' 8000 12345; wave $'tab\there.wav' 8000 16000; wave 'in\empty.wav' 8000 0; wave $'line\nbreak.wav' 8000 4000; wave $'esc\x1b[2J.wav' 8000 8000 ;;
+  generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
+    wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
+  generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
+  closed_descriptors | generator_full_disk) wave in/outro.wav 1000 5668 ;;
+  hostile_within_256mib) cp "$data"/../hostile/data/*.ogg in/; cp "$data/vorbis_stereo_44k.ogg" in/zz-good.ogg ;;
+  hostile_inputs) cd in; cp "$data"/../hostile/data/*.ogg .; cp "$data/vorbis_stereo_44k.ogg" zz-good.ogg; mkfifo fifo.ogg; mkdir folder.wav; : >empty.ogg
+    # 4 000 000 000 bytes declared at 4 000 000 a second, held as a sparse file: never read.
+    { fmt 1 2 1000000 16; chunk data 4000000000 ''; } | riff sparse.wav; truncate -s 4000000044 sparse.wav
+    deep=$(printf 'd%.0s' {1..200}); deep=$(printf "$deep/%.0s" {1..19}); mkdir -p "$deep"; wave "$deep$(printf 'n%.0s' {1..176}).wav" 8000 4000
+    wave one.wav 8000 2000; python3 -c 'import os; [os.link("one.wav", f"t{i}.wav") for i in range(10000, 11000, 2)]' ;;
+  encoders) sources=(); n=0
+    encode() { sox -D -n -r "$1" -c "$2" -b 16 in.wav synth 0.3 pinknoise vol 0.5; IN=in.wav OUT=$(printf 'in/e%02d.ogg' $n) bash -c "$3"; n=$((n + 1)); }
+    for e in "8000 1 oggenc -Q -q -1" "11025 2 oggenc -Q" "22050 3 oggenc -Q -q 4" "44100 4 oggenc -Q" "44100 5 oggenc -Q" "48000 6 oggenc -Q -q 8" \
+      "44100 7 oggenc -Q" "48000 8 oggenc -Q -q 10" "96000 2 oggenc -Q -q 10" "192000 2 oggenc -Q"; do
+      read -r rate channels command <<<"$e"; encode "$rate" "$channels" "$command -o \"\$OUT\" \"\$IN\""; done
+    encode 16000 1 'sox "$IN" -C 3 "$OUT"'; encode 44100 2 'sox "$IN" -C 10 "$OUT"'
+    encode 48000 2 'ffmpeg -loglevel error -i "$IN" -c:a libvorbis "$OUT"'; encode 48000 6 'ffmpeg -loglevel error -i "$IN" -c:a libvorbis "$OUT"'
+    encode 44100 2 'ffmpeg -loglevel error -i "$IN" -c:a vorbis -strict -2 "$OUT"'
+    # Cover art: a 600 KiB comment over many pages; and a chained file, one stream after another.
+    cp in/e01.ogg in/art.ogg; head -c 460000 /dev/urandom | base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' >tag; vorbiscomment -a -c tag in/art.ogg
+    cat in/e00.ogg in/e01.ogg >in/chained.ogg ;;
+esac
