@@ -5,6 +5,7 @@ also within 16 MiB of address space. Sparse files cost no disk; the largest dens
 
 Usage: bench/stress.py [LUMTASS [OTHER_LUMTASS]]   (defaults to build/bin/lumtass; give a
 second build, e.g. one made from an older commit, to compare the two side by side)
+       bench/stress.py --make FOLDER [NAME...]      (only make the files, e.g. for a test case)
 """
 import os
 import resource
@@ -142,28 +143,8 @@ def chunk(name, body):
 FMT = chunk(b'fmt ', struct.pack('<HHIIHH', 1, 2, 44100, 176400, 4, 16))
 
 
-def make(folder):
-    """name -> (path, what a correct reader gives)."""
-    files = {}
-
-    def put(name, data, expect):
-        path = os.path.join(folder, name)
-        with open(path, 'wb') as f:
-            f.write(data)
-        files[name] = (path, expect)
-
-    def put_sparse(name, head, size, tail, expect):
-        path = os.path.join(folder, name)
-        sparse(path, head, size, tail)
-        files[name] = (path, expect)
-
-    one_second = chunk(b'data', b'\0' * 176400)
-    put('wave-id-zero.wav', riff(chunk(b'\0\0\0\0', b'ab') + FMT + one_second), '1.00')
-    put('wave-id-ff-jnk.wav', riff(chunk(b'\xffjnk', b'ab') + FMT + one_second), '1.00')
-    # 12.5 million empty chunks (100 MB), then fmt and data.
-    put('wave-12M-empty-chunks.wav', riff(b'JUNK\0\0\0\0' * 12500000 + FMT + one_second), 'n/a')
-    # A RIFF of 4 GiB whose chunks sit 64 KiB apart: every header is a new read.
-    path = os.path.join(folder, 'wave-64K-spaced-chunks.wav')
+def spaced_chunks(path):
+    """A RIFF of 4 GiB whose empty chunks sit 64 KiB apart: every header is a new read."""
     with open(path, 'wb') as f:
         f.write(riff(FMT, size=0xFFFFFFF0))
         at = f.tell()
@@ -172,25 +153,60 @@ def make(folder):
             f.write(b'JUNK' + struct.pack('<I', 65528))
             at += 65536
         f.truncate(0xFFFFFFF8)
-    files['wave-64K-spaced-chunks.wav'] = (path, 'n/a')
-    # A gigabyte of zeros: chunks of id 00000000 and size 0.
-    put_sparse('wave-1GiB-zeros.wav', riff(FMT, size=0xFFFFFFF0), GIB, b'', 'n/a')
 
-    put('ogg-4M-empty-comments.ogg', with_comment(comment(b'x', [b''] * 4000000)), 'n/a')
-    # Below the comment cap, but more than the first decoder areas hold.
-    put('ogg-60000-comments.ogg', with_comment(comment(b'x', [b'A' * 200] * 60000)), '0.50')
-    art = b'METADATA_BLOCK_PICTURE=' + b'A' * (15 << 20)
-    put('ogg-15MiB-cover-art.ogg', with_comment(comment(b'x', [b'TITLE=x', art])), '0.50')
-    art = b'METADATA_BLOCK_PICTURE=' + b'A' * (17 << 20)
-    put('ogg-17MiB-cover-art.ogg', with_comment(comment(b'x', [b'TITLE=x', art])), 'n/a')
-    put_sparse('ogg-sparse-4GiB.ogg', HEADERS, 4 * GIB + 4096, b'', 'n/a')
-    put_sparse('ogg-sparse-12GiB.ogg', HEADERS, 12 * GIB, b'', 'n/a')
-    put('ogg-7700-false-captures.ogg', HEADERS + b'OggS\0\xff\xff\xff\xff' * 7700, 'n/a')
-    hour = last_page(3600 * RATE)
-    put_sparse('ogg-hour-at-1.9GiB.ogg', HEADERS, int(1.9 * GIB), hour, '3600.00')
-    put_sparse('ogg-hour-at-2.1GiB.ogg', HEADERS, int(2.1 * GIB), hour, 'n/a')
-    put('ogg-granule-beyond-32-bits.ogg', SOURCE[:SOURCE.rfind(b'OggS')] + last_page((1 << 32) + RATE),
-        'n/a')
+
+def dense(data):
+    def write(path):
+        with open(path, 'wb') as f:
+            f.write(data())
+    return write
+
+
+def sparse_file(head, size, tail=b''):
+    return lambda path: sparse(path, head, size, tail)
+
+
+ONE_SECOND = chunk(b'data', b'\0' * 176400)
+
+
+def art(size):
+    return comment(b'x', [b'TITLE=x', b'METADATA_BLOCK_PICTURE=' + b'A' * size])
+
+
+# name: (what a reader that copes gives, how to make it). Builders run only when asked for.
+FILES = {
+    'wave-id-zero.wav': ('1.00', dense(lambda: riff(chunk(b'\0\0\0\0', b'ab') + FMT + ONE_SECOND))),
+    'wave-id-ff-jnk.wav': ('1.00', dense(lambda: riff(chunk(b'\xffjnk', b'ab') + FMT + ONE_SECOND))),
+    # 12.5 million empty chunks (100 MB), then fmt and data.
+    'wave-12M-empty-chunks.wav':
+        ('n/a', dense(lambda: riff(b'JUNK\0\0\0\0' * 12500000 + FMT + ONE_SECOND))),
+    'wave-64K-spaced-chunks.wav': ('n/a', spaced_chunks),
+    # A gigabyte of zeros: chunks of id 00000000 and size 0.
+    'wave-1GiB-zeros.wav': ('n/a', sparse_file(riff(FMT, size=0xFFFFFFF0), GIB)),
+    'ogg-4M-empty-comments.ogg': ('n/a', dense(lambda: with_comment(comment(b'x', [b''] * 4000000)))),
+    # Below the comment cap, but more than the decoder's first memory areas hold.
+    'ogg-60000-comments.ogg':
+        ('0.50', dense(lambda: with_comment(comment(b'x', [b'A' * 200] * 60000)))),
+    'ogg-15MiB-cover-art.ogg': ('0.50', dense(lambda: with_comment(art(15 << 20)))),
+    'ogg-17MiB-cover-art.ogg': ('n/a', dense(lambda: with_comment(art(17 << 20)))),
+    'ogg-sparse-4GiB.ogg': ('n/a', sparse_file(HEADERS, 4 * GIB + 4096)),
+    'ogg-sparse-12GiB.ogg': ('n/a', sparse_file(HEADERS, 12 * GIB)),
+    'ogg-7700-false-captures.ogg':
+        ('n/a', dense(lambda: HEADERS + b'OggS\0\xff\xff\xff\xff' * 7700)),
+    'ogg-hour-at-1.9GiB.ogg': ('3600.00', sparse_file(HEADERS, int(1.9 * GIB), last_page(3600 * RATE))),
+    'ogg-hour-at-2.1GiB.ogg': ('n/a', sparse_file(HEADERS, int(2.1 * GIB), last_page(3600 * RATE))),
+    'ogg-granule-beyond-32-bits.ogg':
+        ('n/a', dense(lambda: SOURCE[:SOURCE.rfind(b'OggS')] + last_page((1 << 32) + RATE))),
+}
+
+
+def make(folder, names=None):
+    """Makes the named files (all by default) in `folder`: name -> (path, expected line)."""
+    files = {}
+    for name in names or FILES:
+        expect, build = FILES[name]
+        files[name] = (os.path.join(folder, name), expect)
+        build(files[name][0])
     return files
 
 
@@ -211,12 +227,15 @@ def run(lumtass, path, address_space=None):
 
 
 def main():
+    if sys.argv[1:2] == ['--make']:
+        make(sys.argv[2], sys.argv[3:])
+        return
     programs = sys.argv[1:] or [os.path.join(ROOT, 'build', 'bin', 'lumtass')]
     with tempfile.TemporaryDirectory() as folder:
         print('making files in', folder, '...', flush=True)
         files = make(folder)
         header = f"{'file':32} {'expect':>8}"
-        for i, _ in enumerate(programs):
+        for _ in programs:
             header += f" | {'cpu s':>7} {'line':>8} {'rc':>3} {'16MiB':>8} {'rc':>3}"
         print(header + '   (' + ' | '.join(programs) + ')')
         for name, (path, expect) in files.items():

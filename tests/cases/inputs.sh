@@ -61,4 +61,6 @@ case $1 in
     # Cover art: a 600 KiB comment over many pages; and a chained file, one stream after another.
     cp in/e01.ogg in/art.ogg; head -c 460000 /dev/urandom | base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' >tag; vorbiscomment -a -c tag in/art.ogg
     cat in/e00.ogg in/e01.ogg >in/chained.ogg ;;
+  # Files crafted to make a reader or the decoder walk, search or allocate for long (bench/stress.py).
+  probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; python3 "$CASES/../../bench/stress.py" --make in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
 esac
