@@ -176,14 +176,16 @@ def art(size):
 # name: (what a reader that copes gives, how to make it). Builders run only when asked for.
 FILES = {
     'wave-id-zero.wav': ('1.00', dense(lambda: riff(chunk(b'\0\0\0\0', b'ab') + FMT + ONE_SECOND))),
-    'wave-id-ff-jnk.wav': ('1.00', dense(lambda: riff(chunk(b'\xffjnk', b'ab') + FMT + ONE_SECOND))),
+    'wave-id-ff-jnk.wav':
+        ('1.00', dense(lambda: riff(chunk(b'\xffjnk', b'ab') + FMT + ONE_SECOND))),
     # 12.5 million empty chunks (100 MB), then fmt and data.
     'wave-12M-empty-chunks.wav':
         ('n/a', dense(lambda: riff(b'JUNK\0\0\0\0' * 12500000 + FMT + ONE_SECOND))),
     'wave-64K-spaced-chunks.wav': ('n/a', spaced_chunks),
     # A gigabyte of zeros: chunks of id 00000000 and size 0.
     'wave-1GiB-zeros.wav': ('n/a', sparse_file(riff(FMT, size=0xFFFFFFF0), GIB)),
-    'ogg-4M-empty-comments.ogg': ('n/a', dense(lambda: with_comment(comment(b'x', [b''] * 4000000)))),
+    'ogg-4M-empty-comments.ogg':
+        ('n/a', dense(lambda: with_comment(comment(b'x', [b''] * 4000000)))),
     # Below the comment cap, but more than the decoder's first memory areas hold.
     'ogg-60000-comments.ogg':
         ('0.50', dense(lambda: with_comment(comment(b'x', [b'A' * 200] * 60000)))),
@@ -193,7 +195,8 @@ FILES = {
     'ogg-sparse-12GiB.ogg': ('n/a', sparse_file(HEADERS, 12 * GIB)),
     'ogg-7700-false-captures.ogg':
         ('n/a', dense(lambda: HEADERS + b'OggS\0\xff\xff\xff\xff' * 7700)),
-    'ogg-hour-at-1.9GiB.ogg': ('3600.00', sparse_file(HEADERS, int(1.9 * GIB), last_page(3600 * RATE))),
+    'ogg-hour-at-1.9GiB.ogg':
+        ('3600.00', sparse_file(HEADERS, int(1.9 * GIB), last_page(3600 * RATE))),
     'ogg-hour-at-2.1GiB.ogg': ('n/a', sparse_file(HEADERS, int(2.1 * GIB), last_page(3600 * RATE))),
     'ogg-granule-beyond-32-bits.ogg':
         ('n/a', dense(lambda: SOURCE[:SOURCE.rfind(b'OggS')] + last_page((1 << 32) + RATE))),

@@ -41,9 +41,9 @@ TEST(DurationProbePosixTest, DataChunkBeyondFourGiBInASparseFile) {
   EXPECT_EQ(5.668f, DurationProbe(Utf8ToUtf16(path)));
 }
 
-// The header pages of a real Ogg file followed by a hole up to the file size: the decoder keeps offsets below
-// 2 GiB, so at 2 GiB and beyond it would report a wrong length (or take seconds to) and the
-// file is n/a; below, it finds no last page in the zeros and the length is 0.
+// The header pages of a real Ogg file, then a hole up to the file size. The decoder keeps
+// offsets below 2 GiB: from 2 GiB on it would report a wrong length (or take seconds to), so
+// the file is n/a; below, it finds no last page in the zeros and the length is 0.
 TEST(DurationProbePosixTest, OggFilesOfTwoGiBOrMoreInSparseFiles) {
   const struct {
     std::uint64_t size;

@@ -285,7 +285,7 @@ OggHeaderVerdict CheckComment(PacketReader& packet) {
 
 // Walks the setup header field by field as the decoder parses it, refusing what the decoder
 // refuses and what would make it allocate or work beyond the caps. Stops after the modes: the
-// decoder ignores the rest of the packet.
+// decoder parses nothing after them.
 class SetupChecker {
  public:
   SetupChecker(PacketReader& packet, const IdentificationFields& identification)
@@ -637,7 +637,10 @@ OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source) {
   verdict = CheckComment(*packet);
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   if (!packet->BeginPacket()) return packet->fault();
-  return SetupChecker(*packet, identification).Check();
+  verdict = SetupChecker(*packet, identification).Check();
+  if (verdict != OggHeaderVerdict::kSafe) return verdict;
+  // The decoder reads the rest of the setup packet byte by byte: the pages it spans count too.
+  return packet->SkipRest() ? OggHeaderVerdict::kSafe : packet->fault();
 }
 
 OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream) {

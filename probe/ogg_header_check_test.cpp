@@ -60,6 +60,7 @@ struct Headers {
   std::vector<Book> books = {Book{}};
   std::uint32_t submaps = 1, floor_type = 1, residue_end = 256, partition_size = 32;
   std::size_t setup_size = std::string::npos;  // setup bytes kept
+  std::size_t setup_padding = 0;               // zero bytes after them
   std::size_t max_segments = 255;              // per page
 };
 
@@ -127,7 +128,8 @@ std::string Make(Change change) {
   AppendU32(identification, h.rate);
   identification += std::string(12, '\0') + static_cast<char>(h.blocks) +  // after bit rates
                     static_cast<char>(h.framing);
-  const std::string setup = SetupPacket(h).substr(0, h.setup_size);
+  const std::string setup =
+      SetupPacket(h).substr(0, h.setup_size) + std::string(h.setup_padding, '\0');
   return Pages({identification, h.comment, setup}, h.max_segments);
 }
 
@@ -276,6 +278,9 @@ TEST(OggHeaderCheckTest, CapsTheSetupTheDecoderWouldAllocate) {
        }),
        Verdict::kSetupTooLarge},
       {"setup cut short", Make([](Headers& h) { h.setup_size = 20; }), Verdict::kBadSetup},
+      {"setup padded past the header cap",
+       Make([](Headers& h) { h.setup_padding = kMaxVorbisHeaderBytes; }),
+       Verdict::kHeadersTooLarge},
   });
 }
 
