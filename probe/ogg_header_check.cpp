@@ -132,6 +132,55 @@ class PacketReader {
     return fault_ == OggHeaderVerdict::kSafe;
   }
 
+  // After the setup packet: follows the pages as the decoder does while it opens, skipping
+  // packets until it has read its first audio packet (type bit 0) to the end, and refuses
+  // files that would make that read long. The decoder ignores serial numbers here; it stops at
+  // the end of the file, and at a page that claims to continue a packet where a new one starts.
+  OggHeaderVerdict WalkToFirstAudioPacket() {
+    std::uint64_t walked = 0;
+    bool in_packet = false;
+    bool audio = false;
+    for (;;) {
+      if (next_segment_ == segment_count_) {
+        std::uint8_t header[kPageHeaderSize];
+        if (!ReadExact(header, sizeof header)) return OggHeaderVerdict::kSafe;
+        // The decoder stops where no page starts, except inside a packet it skips: it then
+        // looks a few bytes further for a page. Real files have no bytes between pages.
+        if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) {
+          return in_packet && !audio ? OggHeaderVerdict::kBadPage : OggHeaderVerdict::kSafe;
+        }
+        const bool continued = (header[5] & kFlagContinued) != 0;
+        if (!in_packet && continued) return OggHeaderVerdict::kSafe;
+        // A packet not continued on the next page ends there.
+        if (in_packet && !continued) {
+          if (audio) return OggHeaderVerdict::kSafe;
+          in_packet = false;
+        }
+        // The decoder would go on with the previous page's lacing values.
+        segment_count_ = header[26];
+        if (segment_count_ == 0) return OggHeaderVerdict::kBadPage;
+        if (!ReadExact(lacing_.data(), segment_count_)) return OggHeaderVerdict::kSafe;
+        std::size_t body_size = 0;
+        for (std::size_t i = 0; i < segment_count_; ++i) body_size += lacing_[i];
+        walked += kPageHeaderSize + segment_count_ + body_size;
+        if (walked > kMaxFirstAudioBytes) return OggHeaderVerdict::kHeadersTooLarge;
+        if (!ReadExact(body_.data(), body_size)) return OggHeaderVerdict::kSafe;
+        next_segment_ = 0;
+        body_position_ = 0;
+      }
+      const std::size_t lacing = lacing_[next_segment_++];
+      if (!in_packet) {
+        in_packet = true;
+        audio = lacing > 0 && (body_[body_position_] & 1) == 0;
+      }
+      body_position_ += lacing;
+      if (lacing < 255) {
+        if (audio) return OggHeaderVerdict::kSafe;
+        in_packet = false;
+      }
+    }
+  }
+
   // kSafe while every page so far was sound; otherwise what was wrong with the first bad one.
   OggHeaderVerdict fault() const { return fault_; }
 
@@ -640,7 +689,8 @@ OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source) {
   verdict = SetupChecker(*packet, identification).Check();
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   // The decoder reads the rest of the setup packet byte by byte: the pages it spans count too.
-  return packet->SkipRest() ? OggHeaderVerdict::kSafe : packet->fault();
+  if (!packet->SkipRest()) return packet->fault();
+  return packet->WalkToFirstAudioPacket();
 }
 
 OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream) {

@@ -10,7 +10,8 @@
 // way the decoder does (pages in file order, lacing values joined across pages) and decides
 // whether the decoder can be given the file without risk: the decoder trusts the lengths and
 // counts in these headers, so malformed ones make it write past buffers, free pointers it never
-// set, or allocate gigabytes and spend minutes. No audio packet is read and nothing is decoded.
+// set, or allocate gigabytes and spend minutes. It then follows the pages the decoder reads
+// while it opens, up to the end of the first audio packet, without decoding anything.
 // Memory use is a page buffer (64 KiB), whatever the file says.
 //
 // Every file a real encoder writes passes. The caps below sit far above what encoders write
@@ -24,6 +25,9 @@ inline constexpr std::uint64_t kMaxVorbisHeaderBytes = std::uint64_t{16} << 20;
 // Comments in the comment header (real files carry a few dozen): the decoder makes one
 // allocation and keeps one pointer per comment.
 inline constexpr std::uint32_t kMaxVorbisComments = 65536;
+// Bytes of the pages after the header packets up to the end of the first audio packet (real
+// files: one page of a few KiB), which the decoder reads byte by byte while it opens.
+inline constexpr std::uint64_t kMaxFirstAudioBytes = std::uint64_t{4} << 20;
 // Codebooks in the setup header (the format allows 256).
 inline constexpr std::uint32_t kMaxVorbisCodebooks = 128;
 // Entries of one codebook (the format allows 2^24).
@@ -50,8 +54,10 @@ enum class OggHeaderVerdict {
   kSafe,                 // all three headers are well-formed and within the caps
   kBadPage,              // no capture pattern, wrong version, flags, serial number or
                          // continuation, empty segment table, or a page cut short by the end
-                         // of the file
-  kHeadersTooLarge,      // the header pages exceed kMaxVorbisHeaderBytes
+                         // of the file; after the headers, only an empty segment table or
+                         // no page where a packet before the first audio packet goes on
+  kHeadersTooLarge,      // the header pages exceed kMaxVorbisHeaderBytes, or the pages up to
+                         // the end of the first audio packet kMaxFirstAudioBytes
   kBadIdentification,    // packet type, "vorbis", version, channels (1..16), rate (> 0),
                          // block sizes (exponents 6..13, short <= long) or framing bit
   kBadVendorLength,      // the vendor string runs past the end of the comment packet

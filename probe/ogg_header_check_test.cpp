@@ -185,6 +185,14 @@ TEST(OggHeaderCheckTest, ChecksPageStructure) {
   };
   // A page of no segments before page 2: the decoder would reuse page 1's lacing values.
   const std::string empty_page = good.substr(at[2], 26) + '\0';
+  // Packets in pages after the headers; a type bit of 0 marks an audio packet.
+  const auto then = [&good](const std::vector<std::string>& packets) {
+    std::vector<std::string> all = {"first"};
+    all.insert(all.end(), packets.begin(), packets.end());
+    const std::string pages = Pages(all, 255);
+    return good + pages.substr(pages.find("OggS", 1));
+  };
+  const std::string audio(100, '\0'), other(5 << 20, '\x01');
   ExpectVerdicts({
       {"small pages", good, Verdict::kSafe},
       {"capture pattern", edit(0, 3, 'T'), Verdict::kBadPage},
@@ -194,6 +202,16 @@ TEST(OggHeaderCheckTest, ChecksPageStructure) {
       {"other serial", edit(2, 14, 8), Verdict::kBadPage},
       {"no segments", good.substr(0, at[2]) + empty_page + good.substr(at[2]), Verdict::kBadPage},
       {"body cut short", good.substr(0, good.size() - 1), Verdict::kBadPage},
+      // The decoder reads every packet before the first audio packet, and that one, byte by byte.
+      {"an audio packet, then more", then({audio, other}), Verdict::kSafe},
+      {"5 MiB before the first audio packet", then({other, audio}), Verdict::kHeadersTooLarge},
+      {"then a byte, not a page", good + "x" + then({audio}).substr(good.size()), Verdict::kSafe},
+      {"a byte inside a packet before the first audio packet",
+       [&] {
+         std::string bytes = then({std::string(70000, '\x01'), audio});  // over two pages
+         return bytes.insert(bytes.find("OggS", good.size() + 1), "x");
+       }(),
+       Verdict::kBadPage},
   });
 }
 
