@@ -17,8 +17,8 @@ namespace {
 // The decoder takes all its memory from one area that we hand it. Out of room, it fails
 // cleanly (its own clean-up after a failed allocation frees pointers it never set, but with an
 // area its frees do nothing), and it is tried again with twice the room: the result is the
-// same as with unlimited memory, up to the largest area. Real files need 0.1 to 2 MiB; the
-// header caps keep any file the check passes within the largest area, cover art included.
+// same as with unlimited memory, up to the largest area. Real files need 0.1 to 2 MiB; by
+// the header caps, a file the check passes needs at most about 50 MiB, cover art included.
 constexpr int kFirstDecoderArea = 1 << 20;
 constexpr int kLargestDecoderArea = 64 << 20;
 // The decoder's count when the last page declares more frames than 32 bits hold.

@@ -21,7 +21,7 @@ struct WaveFormat {
 inline constexpr std::uint32_t kMaxWaveChunkHeaders = 16384;
 
 // Reads the header of a RIFF/WAVE file: its format record and the declared size of its `data`
-// chunk. Reads chunk headers and the format record only, never sample data.
+// chunk. Reads chunk headers and the format record only, never through sample data.
 //
 // Walking rules:
 // - The file must start with a `RIFF` chunk whose form type is `WAVE`.
