@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include "platform/utf.h"
 #include "probe/duration_probe.h"
+#include "tests/support/test_support.h"
 #include "tests/support/wave_bytes.h"
 
 namespace {
@@ -37,6 +39,23 @@ TEST(DurationProbePosixTest, DataChunkBeyondFourGiBInASparseFile) {
     ASSERT_TRUE(file.good());
   }
   EXPECT_EQ(5.668f, DurationProbe(Utf8ToUtf16(path)));
+}
+
+// The header pages of a real Ogg file, then a hole up to the file size. The decoder keeps
+// offsets below 2 GiB: from 2 GiB on it would report a wrong length (or take seconds to), so
+// the file is n/a; below, it finds no last page in the zeros and the length is 0.
+TEST(DurationProbePosixTest, OggFilesOfTwoGiBOrMoreInSparseFiles) {
+  const struct {
+    std::uint64_t size;
+    float seconds;
+  } cases[] = {{(1ull << 31) - 1, 0.0f}, {1ull << 31, -1.0f}, {(1ull << 32) + 4096, -1.0f}};
+  ScopedTempDir dir;
+  const std::string path = dir.File("sparse.ogg");
+  for (const auto& c : cases) {
+    WriteBytes(path, ReadBytes(TestDataFile("vorbis_stereo_44k.ogg")).substr(0, 3936));
+    ASSERT_EQ(0, ::truncate(path.c_str(), static_cast<off_t>(c.size)));
+    EXPECT_EQ(c.seconds, DurationProbe(Utf8ToUtf16(path))) << c.size;
+  }
 }
 
 }  // namespace

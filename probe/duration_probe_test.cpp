@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/utf.h"
 #include "tests/support/test_support.h"
@@ -63,6 +65,72 @@ TEST(DurationProbeTest, OggWithoutAFindableLengthMeasuresZero) {
   bytes.resize(last_page + (bytes.size() - last_page) / 2);
   WriteBytes(dir.File("cut.ogg"), bytes);
   EXPECT_EQ(0.0f, DurationProbe(Utf8ToUtf16(dir.File("cut.ogg"))));
+}
+
+// `file` with its comment header replaced by `comment`: the header packets laced again into
+// pages (without checksums, which the decoder does not check there), the audio pages as they were.
+std::string WithComment(const std::string& file, const std::string& comment) {
+  std::vector<std::string> packets(1);
+  std::size_t at = 0;
+  for (; packets.size() < 4; ) {  // the setup packet ends the header pages
+    const std::size_t segments = static_cast<unsigned char>(file.at(at + 26));
+    std::size_t body = at + 27 + segments;
+    for (std::size_t i = 0; i < segments; ++i) {
+      const std::size_t size = static_cast<unsigned char>(file.at(at + 27 + i));
+      packets.back() += file.substr(body, size);
+      body += size;
+      if (size < 255) packets.emplace_back();
+    }
+    at = body;
+  }
+  packets[1] = comment;
+  std::string out, lacing, body;
+  char flags = 2;
+  const auto flush = [&]() {
+    out += std::string("OggS\0", 5) + flags + std::string(8, '\0') + file.substr(14, 4) +
+           std::string(8, '\0') + static_cast<char>(lacing.size()) + lacing + body;
+    flags = lacing.back() == '\xFF' ? 1 : 0;
+    lacing.clear(), body.clear();
+  };
+  for (int p = 0; p < 3; ++p) {
+    for (std::size_t offset = 0, size = 255; size == 255; offset += size) {
+      if (lacing.size() == 255) flush();
+      size = std::min<std::size_t>(255, packets[p].size() - offset);
+      lacing += static_cast<char>(size);
+      body += packets[p].substr(offset, size);
+    }
+    if (p == 0) flush();
+  }
+  flush();
+  return out + file.substr(at);
+}
+
+// Comment headers larger than the decoder's first memory area measure as the file without them.
+TEST(DurationProbeTest, LargeCommentHeadersMeasureAsWithoutThem) {
+  const auto comment = [](std::uint32_t count, const std::string& text) {
+    std::string out = "\x03vorbis";
+    AppendU32(out, 1);
+    out += "v";
+    AppendU32(out, count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      AppendU32(out, static_cast<std::uint32_t>(text.size()));
+      out += text;
+    }
+    return out + "\x01";
+  };
+  const std::string real = ReadBytes(TestDataFile("vorbis_stereo_44k.ogg"));
+  const struct {
+    const char* name;
+    std::string comment;
+  } cases[] = {
+      {"5 MiB of cover art", comment(1, "METADATA_BLOCK_PICTURE=" + std::string(5 << 20, 'A'))},
+      {"60000 comments of 100 bytes", comment(60000, std::string(100, 'c'))},
+  };
+  ScopedTempDir dir;
+  for (const auto& c : cases) {
+    WriteBytes(dir.File("big.ogg"), WithComment(real, c.comment));
+    EXPECT_EQ(22051.0f / 44100.0f, DurationProbe(Utf8ToUtf16(dir.File("big.ogg")))) << c.name;
+  }
 }
 
 }  // namespace

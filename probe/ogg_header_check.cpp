@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "probe/stream_seek.h"
 
@@ -16,6 +17,8 @@ constexpr std::size_t kPageHeaderSize = 27;
 constexpr std::size_t kIdentificationSize = 30;
 constexpr std::uint32_t kCodebookSync = 0x564342;  // "BCV", read least significant bit first
 constexpr std::uint32_t kMaxLookupSize = 0x7FFFFFFF;
+// The decoder starts its last-page search this far before the end of the file.
+constexpr std::size_t kLastPageSearchSpan = 65536;
 
 std::uint32_t Le32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -127,6 +130,55 @@ class PacketReader {
     while (Read(nullptr, 65536)) {
     }
     return fault_ == OggHeaderVerdict::kSafe;
+  }
+
+  // After the setup packet: follows the pages as the decoder does while it opens, skipping
+  // packets until it has read its first audio packet (type bit 0) to the end, and refuses
+  // files that would make that read long. The decoder ignores serial numbers here; it stops at
+  // the end of the file, and at a page that claims to continue a packet where a new one starts.
+  OggHeaderVerdict WalkToFirstAudioPacket() {
+    std::uint64_t walked = 0;
+    bool in_packet = false;
+    bool audio = false;
+    for (;;) {
+      if (next_segment_ == segment_count_) {
+        std::uint8_t header[kPageHeaderSize];
+        if (!ReadExact(header, sizeof header)) return OggHeaderVerdict::kSafe;
+        // The decoder stops where no page starts, except inside a packet it skips: it then
+        // looks a few bytes further for a page. Real files have no bytes between pages.
+        if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) {
+          return in_packet && !audio ? OggHeaderVerdict::kBadPage : OggHeaderVerdict::kSafe;
+        }
+        const bool continued = (header[5] & kFlagContinued) != 0;
+        if (!in_packet && continued) return OggHeaderVerdict::kSafe;
+        // A packet not continued on the next page ends there.
+        if (in_packet && !continued) {
+          if (audio) return OggHeaderVerdict::kSafe;
+          in_packet = false;
+        }
+        // The decoder would go on with the previous page's lacing values.
+        segment_count_ = header[26];
+        if (segment_count_ == 0) return OggHeaderVerdict::kBadPage;
+        if (!ReadExact(lacing_.data(), segment_count_)) return OggHeaderVerdict::kSafe;
+        std::size_t body_size = 0;
+        for (std::size_t i = 0; i < segment_count_; ++i) body_size += lacing_[i];
+        walked += kPageHeaderSize + segment_count_ + body_size;
+        if (walked > kMaxFirstAudioBytes) return OggHeaderVerdict::kHeadersTooLarge;
+        if (!ReadExact(body_.data(), body_size)) return OggHeaderVerdict::kSafe;
+        next_segment_ = 0;
+        body_position_ = 0;
+      }
+      const std::size_t lacing = lacing_[next_segment_++];
+      if (!in_packet) {
+        in_packet = true;
+        audio = lacing > 0 && (body_[body_position_] & 1) == 0;
+      }
+      body_position_ += lacing;
+      if (lacing < 255) {
+        if (audio) return OggHeaderVerdict::kSafe;
+        in_packet = false;
+      }
+    }
   }
 
   // kSafe while every page so far was sound; otherwise what was wrong with the first bad one.
@@ -267,6 +319,7 @@ OggHeaderVerdict CheckComment(PacketReader& packet) {
   }
   if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
   const std::uint32_t count = Le32(field);
+  if (count > kMaxVorbisComments) return OggHeaderVerdict::kBadCommentCount;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
     if (!packet.Read(nullptr, Le32(field))) return fail(OggHeaderVerdict::kBadCommentLength);
@@ -281,7 +334,7 @@ OggHeaderVerdict CheckComment(PacketReader& packet) {
 
 // Walks the setup header field by field as the decoder parses it, refusing what the decoder
 // refuses and what would make it allocate or work beyond the caps. Stops after the modes: the
-// decoder ignores the rest of the packet.
+// decoder parses nothing after them.
 class SetupChecker {
  public:
   SetupChecker(PacketReader& packet, const IdentificationFields& identification)
@@ -621,8 +674,10 @@ class BorrowedStreamSource : public ByteSource {
 
 OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source) {
   if (!source.Seek(0)) return OggHeaderVerdict::kBadPage;
-  // About 66 KiB of page buffer: kept off the stack of a Windows main thread.
-  auto packet = std::make_unique<PacketReader>(source);
+  // About 66 KiB of page buffer: kept off the stack of a Windows main thread. Short of
+  // memory, the file is simply not given to the decoder.
+  std::unique_ptr<PacketReader> packet(new (std::nothrow) PacketReader(source));
+  if (packet == nullptr) return OggHeaderVerdict::kHeadersTooLarge;
   if (!packet->BeginFirstPacket()) return packet->fault();
   IdentificationFields identification;
   OggHeaderVerdict verdict = CheckIdentification(*packet, identification);
@@ -631,7 +686,11 @@ OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source) {
   verdict = CheckComment(*packet);
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   if (!packet->BeginPacket()) return packet->fault();
-  return SetupChecker(*packet, identification).Check();
+  verdict = SetupChecker(*packet, identification).Check();
+  if (verdict != OggHeaderVerdict::kSafe) return verdict;
+  // The decoder reads the rest of the setup packet byte by byte: the pages it spans count too.
+  if (!packet->SkipRest()) return packet->fault();
+  return packet->WalkToFirstAudioPacket();
 }
 
 OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream) {
@@ -641,4 +700,44 @@ OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream) {
   std::clearerr(stream);
   if (!SeekStream(stream, 0)) return OggHeaderVerdict::kBadPage;
   return verdict;
+}
+
+bool CanFindOggLength(ByteSource& source, std::uint64_t size) {
+  if (size > kMaxOggFileSize) return false;
+  const std::uint64_t start = size > kLastPageSearchSpan ? size - kLastPageSearchSpan : 0;
+  const std::size_t span = static_cast<std::size_t>(size - start);
+  std::unique_ptr<std::uint8_t[]> tail(new (std::nothrow) std::uint8_t[span]);
+  if (tail == nullptr || !source.Seek(start) || source.Read(tail.get(), span) != span) {
+    return false;
+  }
+  // The search reads every byte once, and at each capture pattern the page it announces, cut
+  // short by the end of the file. A real page would send it past its end instead; counting
+  // it as false only overestimates.
+  std::uint64_t cost = span;
+  for (std::size_t at = 0; at + 4 <= span; ++at) {
+    if (std::memcmp(tail.get() + at, "OggS", 4) != 0) continue;
+    const std::uint8_t* header = tail.get() + at;
+    const std::size_t left = span - at;
+    std::size_t page = kPageHeaderSize;
+    // The decoder gives up on a candidate of another version after its header.
+    if (left >= kPageHeaderSize && header[4] == 0) {
+      const std::size_t segments = header[26];
+      page += segments;
+      for (std::size_t i = 0; i < segments && kPageHeaderSize + i < left; ++i) {
+        page += header[kPageHeaderSize + i];
+      }
+    }
+    cost += std::min(page, left);
+    if (cost > kMaxLastPageSearchBytes) return false;
+  }
+  return true;
+}
+
+bool CanFindOggLength(std::FILE* stream) {
+  std::uint64_t size = 0;
+  if (!StreamSize(stream, size)) return false;
+  BorrowedStreamSource source(stream);
+  const bool can = CanFindOggLength(source, size);
+  std::clearerr(stream);
+  return SeekStream(stream, 0) && can;
 }

@@ -10,7 +10,8 @@
 // way the decoder does (pages in file order, lacing values joined across pages) and decides
 // whether the decoder can be given the file without risk: the decoder trusts the lengths and
 // counts in these headers, so malformed ones make it write past buffers, free pointers it never
-// set, or allocate gigabytes and spend minutes. No audio packet is read and nothing is decoded.
+// set, or allocate gigabytes and spend minutes. It then follows the pages the decoder reads
+// while it opens, up to the end of the first audio packet, without decoding anything.
 // Memory use is a page buffer (64 KiB), whatever the file says.
 //
 // Every file a real encoder writes passes. The caps below sit far above what encoders write
@@ -21,6 +22,12 @@
 // Bytes of the three header packets together, page headers included: room for embedded cover
 // art of several MiB in the comment header.
 inline constexpr std::uint64_t kMaxVorbisHeaderBytes = std::uint64_t{16} << 20;
+// Comments in the comment header (real files carry a few dozen): the decoder makes one
+// allocation and keeps one pointer per comment.
+inline constexpr std::uint32_t kMaxVorbisComments = 65536;
+// Bytes of the pages after the header packets up to the end of the first audio packet (real
+// files: one page of a few KiB), which the decoder reads byte by byte while it opens.
+inline constexpr std::uint64_t kMaxFirstAudioBytes = std::uint64_t{4} << 20;
 // Codebooks in the setup header (the format allows 256).
 inline constexpr std::uint32_t kMaxVorbisCodebooks = 128;
 // Entries of one codebook (the format allows 2^24).
@@ -47,12 +54,15 @@ enum class OggHeaderVerdict {
   kSafe,                 // all three headers are well-formed and within the caps
   kBadPage,              // no capture pattern, wrong version, flags, serial number or
                          // continuation, empty segment table, or a page cut short by the end
-                         // of the file
-  kHeadersTooLarge,      // the header pages exceed kMaxVorbisHeaderBytes
+                         // of the file; after the headers, only an empty segment table or
+                         // no page where a packet before the first audio packet goes on
+  kHeadersTooLarge,      // the header pages exceed kMaxVorbisHeaderBytes, or the pages up to
+                         // the end of the first audio packet kMaxFirstAudioBytes
   kBadIdentification,    // packet type, "vorbis", version, channels (1..16), rate (> 0),
                          // block sizes (exponents 6..13, short <= long) or framing bit
   kBadVendorLength,      // the vendor string runs past the end of the comment packet
-  kBadCommentCount,      // the comment count promises more comments than the packet holds
+  kBadCommentCount,      // the comment count promises more comments than the packet holds,
+                         // or more than kMaxVorbisComments
   kBadCommentLength,     // a comment runs past the end of the comment packet
   kBadCommentHeader,     // not a comment header (packet type, "vorbis"), or its framing bit
                          // is missing
@@ -74,3 +84,21 @@ OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source);
 // start (with its end-of-file and error indicators cleared), ready for the decoder. The caller
 // keeps ownership. kBadPage when the stream cannot be moved to its start.
 OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream);
+
+// The decoder keeps file offsets below 2 GiB: in a larger file it cannot reach the end, and
+// reports a wrong length (0, or that of a page it did not mean to read).
+inline constexpr std::uint64_t kMaxOggFileSize = (std::uint64_t{1} << 31) - 1;
+// The decoder finds a stream's length by searching the file's last 64 KiB for its last page,
+// one byte at a time: every "OggS" there makes it read the up to 64 KiB that page announces
+// before it moves on by one byte. The bytes that search may read.
+inline constexpr std::uint64_t kMaxLastPageSearchBytes = std::uint64_t{4} << 20;
+
+// Whether the decoder can be asked for the length of the `size`-byte file read from `source`:
+// false when the file is larger than kMaxOggFileSize or its last-page search could read more
+// than kMaxLastPageSearchBytes (counted as if every "OggS" announced a false page, so real
+// files stay far below). Reads at most the last 64 KiB; leaves the position unspecified.
+bool CanFindOggLength(ByteSource& source, std::uint64_t size);
+
+// The same over an open stream, which it then moves back to the start (with its end-of-file
+// and error indicators cleared). The caller keeps ownership.
+bool CanFindOggLength(std::FILE* stream);

@@ -2,15 +2,33 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "platform/file_io.h"
 #include "probe/ogg_header_check.h"
+#include "probe/stream_seek.h"
 
 // Debian's header holds the whole decoder; its code is compiled elsewhere exactly once.
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
 namespace {
+
+// The decoder takes all its memory from one area that we hand it. Out of room, it fails
+// cleanly (its own clean-up after a failed allocation frees pointers it never set, but with an
+// area its frees do nothing), and it is tried again with twice the room: the result is the
+// same as with unlimited memory, up to the largest area. Real files need 0.1 to 2 MiB; by
+// the header caps, a file the check passes needs at most about 50 MiB, cover art included.
+constexpr int kFirstDecoderArea = 1 << 20;
+constexpr int kLargestDecoderArea = 64 << 20;
+// The decoder's count when the last page declares more frames than 32 bits hold.
+constexpr unsigned int kSaturatedFrames = 0xFFFFFFFE;
+
+struct StreamCloser {
+  void operator()(std::FILE* stream) const {
+    (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails
+  }
+};
 
 struct DecoderCloser {
   void operator()(stb_vorbis* decoder) const { stb_vorbis_close(decoder); }
@@ -19,20 +37,33 @@ struct DecoderCloser {
 }  // namespace
 
 float VorbisSeconds(const std::u16string& path) {
-  std::FILE* stream = OpenFileForReading(path);
+  const std::unique_ptr<std::FILE, StreamCloser> stream(OpenFileForReading(path));
   if (stream == nullptr) return -1.0f;
-  // The decoder trusts the header fields; malformed ones must never reach it.
-  if (CheckOggVorbisHeaders(stream) != OggHeaderVerdict::kSafe) {
-    (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails
+  // The decoder trusts the header fields; malformed ones must never reach it. It also cannot
+  // always find the length: those files are n/a rather than measured wrong or slowly.
+  if (CheckOggVorbisHeaders(stream.get()) != OggHeaderVerdict::kSafe ||
+      !CanFindOggLength(stream.get())) {
     return -1.0f;
   }
-  // The decoder owns the stream from here on: it closes it on failure and on close.
-  int error = 0;  // why the decoder refused a file makes no difference to the result
-  std::unique_ptr<stb_vorbis, DecoderCloser> decoder(
-      stb_vorbis_open_file(stream, /*close_on_free=*/1, &error, nullptr));
-  if (decoder == nullptr) return -1.0f;
-  // 0 frames means the decoder found no length; the rate is never 0 in a stream it accepts.
-  const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder.get());
-  const unsigned int rate = stb_vorbis_get_info(decoder.get()).sample_rate;
-  return static_cast<float>(frames) / static_cast<float>(rate);
+  for (int area_size = kFirstDecoderArea; area_size <= kLargestDecoderArea; area_size *= 2) {
+    // Not zeroed: the decoder touches only the pages it uses.
+    const std::unique_ptr<char[]> area(new (std::nothrow) char[area_size]);
+    if (area == nullptr) return -1.0f;
+    const stb_vorbis_alloc alloc{area.get(), area_size};
+    // The stream stays ours, so that a retry reads it again from the start.
+    int error = 0;
+    const std::unique_ptr<stb_vorbis, DecoderCloser> decoder(
+        stb_vorbis_open_file(stream.get(), /*close_on_free=*/0, &error, &alloc));
+    if (decoder != nullptr) {
+      // 0 frames means the decoder found no length; the rate is never 0 in a stream it accepts.
+      const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder.get());
+      if (frames == kSaturatedFrames) return -1.0f;
+      const unsigned int rate = stb_vorbis_get_info(decoder.get()).sample_rate;
+      return static_cast<float>(frames) / static_cast<float>(rate);
+    }
+    if (error != VORBIS_outofmem) return -1.0f;
+    std::clearerr(stream.get());
+    if (!SeekStream(stream.get(), 0)) return -1.0f;
+  }
+  return -1.0f;
 }

@@ -4,8 +4,9 @@
 
 // The Ogg Vorbis route: the playing time of the Ogg Vorbis stream in the file at `path`
 // (UTF-16), in seconds, as the stream's total sample frames divided by its sample rate.
-// -1 when the file cannot be opened, its headers fail CheckOggVorbisHeaders (so that the
-// decoder never sees them), or the decoder refuses it; 0 when the decoder accepts the
-// stream but cannot find its length. Reads the headers, the first audio packet and the last
-// page; decodes no other audio.
+// -1 when the file cannot be opened; when its headers fail CheckOggVorbisHeaders or its length
+// cannot be found by CanFindOggLength (so that the decoder never sees it); when the decoder
+// refuses it or needs more memory than it is given; or when the stream's frame count does not
+// fit in 32 bits. 0 when the decoder accepts the stream but cannot find its length. Reads the
+// headers, the first audio packet and the last 64 KiB; decodes no other audio.
 float VorbisSeconds(const std::u16string& path);

@@ -8,6 +8,9 @@ namespace {
 constexpr std::uint64_t kChunkHeaderSize = 8;
 constexpr std::uint32_t kFormatSize = 16;  // the fields up to bits per sample
 constexpr std::uint16_t kFormatTagPcm = 1;
+// Small enough that the block read for the headers of a typical file costs nothing, large
+// enough that a run of tiny chunks costs one read per 64 headers.
+constexpr std::size_t kWalkBlockSize = 512;
 
 std::uint16_t DecodeU16(const unsigned char* bytes) {
   return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
@@ -17,13 +20,6 @@ std::uint32_t DecodeU32(const unsigned char* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
          (static_cast<std::uint32_t>(bytes[2]) << 16) |
          (static_cast<std::uint32_t>(bytes[3]) << 24);
-}
-
-bool IsPrintableId(const char (&id)[4]) {
-  for (const char c : id) {
-    if (c < 0x20 || c > 0x7E) return false;
-  }
-  return true;
 }
 
 bool SameId(const char (&id)[4], const char (&expected)[5]) {
@@ -67,13 +63,16 @@ bool WaveReader::ReadHeader() {
   const std::uint64_t children_start = riff_.data_offset + 4;
 
   ChunkHeader fmt{};
-  if (!FindChunk("fmt ", fmt) || !ReadFormat(fmt)) return false;
+  if (!FindChunk(children_start, "fmt ", fmt) || !source_->Seek(fmt.data_offset) ||
+      !ReadFormat(fmt)) {
+    return false;
+  }
   // Leave the format chunk at its declared end, wherever the reads above stopped.
   if (!source_->Seek(fmt.end())) return false;
 
   // `data` may precede `fmt `, so the second search starts over.
   ChunkHeader data{};
-  if (!source_->Seek(children_start) || !FindChunk("data", data)) return false;
+  if (!FindChunk(children_start, "data", data)) return false;
   data_size_ = data.size;
   return true;
 }
@@ -89,20 +88,34 @@ bool WaveReader::ReadChunkHeader(ChunkHeader& header) {
   return true;
 }
 
-bool WaveReader::FindChunk(const char (&id)[5], ChunkHeader& found) {
-  for (;;) {
-    const std::uint64_t position = source_->Tell();
+bool WaveReader::FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found) {
+  unsigned char block[kWalkBlockSize];
+  std::uint64_t block_start = 0;
+  std::size_t block_size = 0;
+  for (std::uint32_t visited = 0; visited < kMaxWaveChunkHeaders; ++visited) {
     // A child counts only when its whole header lies inside the RIFF chunk.
     if (position > riff_end_ || riff_end_ - position < kChunkHeaderSize) return false;
+    // Positions only grow, so a header is either in the block or past its start.
+    if (position - block_start + kChunkHeaderSize > block_size) {
+      if (!source_->Seek(position)) return false;
+      block_start = position;
+      block_size = source_->Read(block, sizeof block);
+      if (block_size < kChunkHeaderSize) return false;
+    }
+    const unsigned char* bytes = block + (position - block_start);
     ChunkHeader header{};
-    if (!ReadChunkHeader(header) || !IsPrintableId(header.id)) return false;
+    std::memcpy(header.id, bytes, 4);
+    header.size = DecodeU32(bytes + 4);
+    header.data_offset = position + kChunkHeaderSize;
+    header.pad = header.size & 1;
     if (SameId(header.id, id)) {
       found = header;
       return true;
     }
     // Every step moves forward by at least a header, so the walk ends at the RIFF end.
-    if (!source_->Seek(header.end())) return false;
+    position = header.end();
   }
+  return false;
 }
 
 bool WaveReader::ReadFormat(const ChunkHeader& fmt) {

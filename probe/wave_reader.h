@@ -17,22 +17,26 @@ struct WaveFormat {
   std::uint16_t extra_size = 0;  // bytes of codec-specific data; always 0 for PCM
 };
 
+// Chunk headers one search visits at most before it gives up.
+inline constexpr std::uint32_t kMaxWaveChunkHeaders = 16384;
+
 // Reads the header of a RIFF/WAVE file: its format record and the declared size of its `data`
-// chunk. Reads chunk headers and the format record only, never sample data.
+// chunk. Reads chunk headers and the format record only, never through sample data.
 //
 // Walking rules:
 // - The file must start with a `RIFF` chunk whose form type is `WAVE`.
 // - `fmt ` and then `data` are each searched among the RIFF chunk's children, starting just
 //   after the form type (so `data` may come before `fmt `). Each child's data and pad byte
-//   are skipped by seeking.
+//   are skipped.
 // - A child is considered only when its whole 8-byte header lies inside the RIFF chunk's
 //   declared end. Its data may run past that end or past the end of the file: a `data` chunk
 //   declaring more bytes than are present still reports its declared size.
 // - A RIFF size beyond the end of the file is accepted; a search then ends at the real end,
 //   where no full chunk header can be read.
-// - A search also ends at a chunk id that is not four printable ASCII characters
-//   (0x20..0x7E). Real ids always are; this stops a walk through a long run of zeros, such as
-//   a sparse or damaged file, 8 bytes at a time.
+// - Every child whose id differs is skipped, whatever its id. A search gives up after
+//   kMaxWaveChunkHeaders chunk headers, far more than any real file holds; this bounds the walk
+//   through a long run of empty chunks or zeros. Headers are read a block at a time, so a run of
+//   small chunks costs one read per block, not a seek and a read per chunk.
 // - The `fmt ` chunk must declare at least 16 bytes, and those 16 bytes must be present. For a
 //   format tag other than 1, a 2-byte extra size and then that many bytes follow; they are read
 //   from the position after the 16 bytes even when that lies past the chunk's declared end
@@ -75,7 +79,7 @@ class WaveReader {
 
   bool ReadHeader();
   bool ReadChunkHeader(ChunkHeader& header);
-  bool FindChunk(const char (&id)[5], ChunkHeader& found);
+  bool FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found);
   bool ReadFormat(const ChunkHeader& fmt);
   bool ReadExact(void* buffer, std::size_t size);
 
