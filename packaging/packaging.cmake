@@ -2,7 +2,8 @@
 # targets exist. Every version number below is the project version.
 #
 # Windows: each program gets a resource with the music-note icon and a VERSIONINFO block.
-# Linux: install rules (programs, desktop launchers, icons, licence) and the Debian package:
+# Linux: install rules (programs, manual pages, desktop launchers, icons, licence, changelog)
+# and the Debian package:
 #
 #   cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build-pkg && (cd build-pkg && cpack -G DEB)
@@ -10,6 +11,9 @@
 # scripts/package.sh runs all of it and collects the artefacts in dist/.
 
 set(PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+# The Debian package's Maintainer and the changelog's signature: "Name <address>".
+set(PACKAGING_CONTACT "Lumtass and Brevane maintainers <maintainers@brevane.invalid>"
+    CACHE STRING "Maintainer of the release packages, as Name <address>")
 
 if(WIN32)
   enable_language(RC)
@@ -46,25 +50,54 @@ foreach(program IN ITEMS lumtass brevane)
   install(FILES ${PACKAGING_DIR}/icons/music-note.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${program}.svg)
 endforeach()
+
+# Debian wants manual pages and changelogs gzipped at maximum compression, without the name
+# and time stamp, so that the same source gives the same bytes. Adds a rule making OUTPUT from
+# SOURCE, built by the target packaging_docs.
+set(gzipped_docs)
+function(packaging_gzip source output)
+  add_custom_command(OUTPUT ${output}
+    COMMAND sh -c "gzip -9n < \"$1\" > \"$2\"" sh ${source} ${output}
+    DEPENDS ${source} VERBATIM)
+  set(gzipped_docs ${gzipped_docs} ${output} PARENT_SCOPE)
+endfunction()
+
+foreach(program IN ITEMS lumtass brevane)
+  set(page ${CMAKE_BINARY_DIR}/packaging/${program}.1.gz)
+  packaging_gzip(${PACKAGING_DIR}/man/${program}.1 ${page})
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME})
 # Debian looks for a package's licence under this name.
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME} RENAME copyright)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright)
+# The newest changelog entry takes the project version and the package release.
+set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.Debian)
+configure_file(${PACKAGING_DIR}/debian/changelog.in ${changelog} @ONLY)
+packaging_gzip(${changelog} ${changelog}.gz)
+install(FILES ${changelog}.gz DESTINATION ${doc_dir})
+install(FILES ${PACKAGING_DIR}/debian/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PROJECT_NAME})
+add_custom_target(packaging_docs ALL DEPENDS ${gzipped_docs})
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "The Lumtass and Brevane authors")
-set(CPACK_PACKAGE_CONTACT "The Lumtass and Brevane authors")
+set(CPACK_PACKAGE_CONTACT ${PACKAGING_CONTACT})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PACKAGING_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Audio track duration lister (lumtass) and music config generator (brevane)")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Drop WAVE or Ogg Vorbis files onto a launcher: lumtass lists their names and playing times, \
-brevane lists their paths and playing times and writes config.cpp, a CfgMusic class with one \
-block per track, then opens it in the text editor.")
+# Debian shows the lines as they are, so none may be longer than 80 columns.
+set(CPACK_PACKAGE_DESCRIPTION "\
+Drop WAVE or Ogg Vorbis files onto a launcher: lumtass lists their names and
+playing times, brevane lists their paths and playing times and writes
+config.cpp, a CfgMusic class with one block per track, then opens it in the
+text editor.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # dpkg-shlibdeps turns the linked libraries (libstb0, libstdc++6, libgcc-s1, libc6) into
 # Depends with the versions this build needs.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release artefacts into dist/ (emptied first):
 #   brevane-<version>-windows-x64.zip     Brevane.exe, Lumtass.exe (static), README.txt, LICENSE.txt
-#   brevane-<version>-linux-x86_64.tar.gz bin/, share/ (launchers, icons), README, LICENSE
-#   brevane_<version>-1_amd64.deb         the same programs, launchers and icons under /usr
+#   brevane-<version>-linux-x86_64.tar.gz bin/, share/ (manual pages, launchers, icons), README,
+#                                         LICENSE
+#   brevane_<version>-1_amd64.deb         the same under /usr, with changelog and copyright
 # The version is the CMake project version. Installs what is missing first (needs root or sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc)
 cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr
-cmake --build build-pkg -j"$jobs" --target lumtass brevane
+cmake --build build-pkg -j"$jobs" --target lumtass brevane packaging_docs
 cmake -S . -B build-pkg-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 cmake --build build-pkg-win -j"$jobs" --target lumtass brevane
