@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/console_output.h"
+#include "console/display_text.h"
 #include "console/palette.h"
 #include "console/report.h"
 #include "console/window_style.h"
@@ -23,7 +24,9 @@ class Win32ConsoleOutput : public ConsoleOutput {
   void Write(std::u16string_view text) override {
     DWORD written = 0;
     if (is_console_) {
-      (void)WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written,
+      // A bidirectional override in a name would show it in another order, as on a terminal.
+      const std::u16string shown = DisplayText(text);
+      (void)WriteConsoleW(handle_, shown.data(), static_cast<DWORD>(shown.size()), &written,
                           nullptr);
       return;
     }
