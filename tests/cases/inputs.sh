@@ -67,7 +67,7 @@ case $1 in
     wave $'inj\n\t};\n\tclass Evil { hacked = 1; };\n\tclass x.wav' 8000 16000; wave $'esc\x1b[2J.wav' 8000 4000
     wave $'evil\xe2\x80\xaeggo.wav' 8000 2000; wave 'say "hi".wav' 8000 2400 ;;
   generator_name_warnings) cd in; mkdir sub; wave '01 - Intro.ogg' 8000 8000; wave .ogg 8000 4000; wave Theme.ogg 8000 2000
-    wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; printf 'not audio' >notes.txt ;;
+    wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; wave 'Köln.wav' 8000 6000; printf 'not audio' >notes.txt ;;
   # Files crafted to make a reader or the decoder walk, search or allocate for long (bench/stress.py).
   probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; python3 "$CASES/../../bench/stress.py" --make in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
 esac
