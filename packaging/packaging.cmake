@@ -90,9 +90,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 # Debian shows the lines as they are, so none may be longer than 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION "\
 Drop WAVE or Ogg Vorbis files onto a launcher: lumtass lists their names and
-playing times, brevane lists their paths and playing times and writes
-config.cpp, a CfgMusic class with one block per track, then opens it in the
-text editor.")
+playing times; brevane lists them too, writes config.cpp (a CfgMusic class with
+one block per track) and opens it in the text editor.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
