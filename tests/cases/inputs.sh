@@ -68,6 +68,11 @@ case $1 in
     wave $'evil\xe2\x80\xaeggo.wav' 8000 2000; wave 'say "hi".wav' 8000 2400 ;;
   generator_name_warnings) cd in; mkdir sub; wave '01 - Intro.ogg' 8000 8000; wave .ogg 8000 4000; wave Theme.ogg 8000 2000
     wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; wave 'Köln.wav' 8000 6000; printf 'not audio' >notes.txt ;;
+  # An Ogg file's last page cut in half; page starts after a whole file, of another version or
+  # followed by 64 KiB; a data chunk beyond 4 GiB in a sparse WAVE.
+  probe_edges) cd in; ogg=$data/vorbis_stereo_44k.ogg; starts() { for i in {1..7700}; do printf "OggS\\$1\377\377\377\377"; done; }
+    head -c 4402 "$ogg" >cut.ogg; { cat "$ogg"; starts 1; } >other-version.ogg; { cat "$ogg"; starts 0; head -c 65536 /dev/zero | tr '\0' a; } >starts-then-64k.ogg
+    { printf RIFF; le 4294967295 4; printf WAVE; fmt 1 2 44100 16; printf JUNK; le 4294967040 4; } >far-data.wav; { printf data; le 1000000 4; } | dd of=far-data.wav bs=1 seek=4294967084 conv=notrunc status=none ;;
   # Files crafted to make a reader or the decoder walk, search or allocate for long (bench/stress.py).
   probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; python3 "$CASES/../../bench/stress.py" --make in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
 esac
