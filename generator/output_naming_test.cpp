@@ -30,49 +30,35 @@ TEST(OutputNamingTest, NamedOnlyWhenCompleteWithTheFirstFreeNameReplacingNothing
   CreatedOutput output = CreateOutputFile(Prefix(dir));
   ASSERT_NE(output.file, nullptr);
   ASSERT_TRUE(output.file->Write("data", 4));
-  // While it is written, the file bears no name of the series, and one more name is taken.
-  const std::string temporary = Utf16ToUtf8(output.temporary_path);
+  // While it is written, the file bears no name of the series; meanwhile one more is taken.
   EXPECT_EQ(Names(dir).size(), 3u);
-  EXPECT_EQ(temporary.find("config"), std::string::npos);
-  EXPECT_NE(temporary.find(".tmp"), std::string::npos);
+  EXPECT_EQ(Utf16ToUtf8(output.temporary_path).find("config"), std::string::npos);
   WriteBytes(dir.File("config(2).cpp"), "two");
 
   EXPECT_EQ(FinishOutputFile(output, true), OutputOutcome::kWritten);
   EXPECT_EQ(output.path, Prefix(dir) + u"config(3).cpp");
   EXPECT_EQ(ReadBytes(dir.File("config(3).cpp")), "data");
-  EXPECT_EQ(ReadBytes(dir.File("config.cpp")), "zero");
-  EXPECT_EQ(ReadBytes(dir.File("config(2).cpp")), "two");
-  const std::set<std::string> names = {"config.cpp", "config(1).cpp", "config(2).cpp",
-                                       "config(3).cpp"};
-  EXPECT_EQ(Names(dir), names);
+  EXPECT_EQ(ReadBytes(dir.File("config.cpp")) + ReadBytes(dir.File("config(2).cpp")), "zerotwo");
+  EXPECT_EQ(Names(dir).size(), 4u);
   EXPECT_EQ(OutputFileName(99), u"config(99).cpp");
-
-  CreatedOutput missing = CreateOutputFile(Prefix(dir) + u"no-such-folder/");
-  EXPECT_EQ(missing.file, nullptr);
-  EXPECT_EQ(FinishOutputFile(missing, true), OutputOutcome::kNotCreated);
+  EXPECT_EQ(CreateOutputFile(Prefix(dir) + u"no-such-folder/").file, nullptr);
 }
 
 TEST(OutputNamingTest, FailuresLeaveNoFileBehind) {
   const struct {
-    const char* what;
-    bool writes_complete;
-    bool close_succeeds;
-    bool all_names_taken;
+    bool writes_complete, close_succeeds, all_names_taken;
     OutputOutcome outcome;
   } cases[] = {
-      {"a write failed", false, true, false, OutputOutcome::kIncomplete},
-      {"flush or close failed", true, false, false, OutputOutcome::kIncomplete},
-      {"every name taken", true, true, true, OutputOutcome::kNoFreeName},
+      {false, true, false, OutputOutcome::kIncomplete},  // a write failed
+      {true, false, false, OutputOutcome::kIncomplete},  // flush or close failed
+      {true, true, true, OutputOutcome::kNoFreeName},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
     ScopedTempDir dir;
-    std::set<std::string> before;
     for (int i = 0; c.all_names_taken && i < kOutputNameAttempts; ++i) {
-      const std::string name = Utf16ToUtf8(OutputFileName(i));
-      WriteBytes(dir.File(name), "");
-      before.insert(name);
+      WriteBytes(dir.File(Utf16ToUtf8(OutputFileName(i))), "");
     }
+    const std::set<std::string> before = Names(dir);
     WriteBytes(dir.File(".partial.tmp"), "partial");
     CreatedOutput output{std::make_unique<FakeOutputFile>(1000, c.close_succeeds), Prefix(dir),
                          Prefix(dir) + u".partial.tmp", {}};

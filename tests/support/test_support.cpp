@@ -43,17 +43,6 @@ std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code ignored;
-  return fs::exists(path, ignored);
-}
-
-std::string TestDataDir() { return TEST_DATA_DIR; }
-
-std::string TestDataFile(std::string_view name) {
-  return TestDataDir() + "/" + std::string(name);
-}
-
 void AppendU16(std::string& out, std::uint16_t value) {
   out.push_back(static_cast<char>(value & 0xFF));
   out.push_back(static_cast<char>(value >> 8));

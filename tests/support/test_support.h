@@ -25,11 +25,6 @@ class ScopedTempDir {
 void WriteBytes(const std::string& path, std::string_view bytes);
 // The whole file, or an empty string when it cannot be read.
 std::string ReadBytes(const std::string& path);
-bool FileExists(const std::string& path);
-
-// Folder of the committed test audio (tests/data).
-std::string TestDataDir();
-std::string TestDataFile(std::string_view name);
 
 // Little-endian field writers for crafting binary files byte by byte.
 void AppendU16(std::string& out, std::uint16_t value);

@@ -45,9 +45,3 @@ inline std::string FormatBody(std::uint16_t tag, std::uint16_t channels, std::ui
   AppendU16(out, bits);
   return out;
 }
-
-// A PCM file of `data_bytes` bytes of silence, mono 8-bit: data_bytes * 1000 / rate ms long.
-inline std::string PcmWave(std::uint32_t rate, std::uint32_t data_bytes) {
-  return Riff(Chunk("fmt ", FormatBody(1, 1, rate, 8)) +
-              Chunk("data", std::string(data_bytes, '\x80')));
-}
