@@ -15,15 +15,21 @@ namespace {
 // Tag, channels, rate, bytes per second, block alignment, bits, extra size.
 using Fields = std::tuple<int, int, std::uint32_t, std::uint32_t, int, int, int>;
 
-// Counts the reads the reader makes and the bytes they return.
+struct Traffic {
+  std::uint64_t bytes = 0, reads = 0;
+};
+
+// Counts the reads the reader makes and the bytes they return, into counters that outlive it:
+// a failed open releases the source.
 struct CountingSource : MemoryByteSource {
-  using MemoryByteSource::MemoryByteSource;
+  CountingSource(const std::string& bytes, Traffic& traffic)
+      : MemoryByteSource(bytes.data(), bytes.size()), traffic_(traffic) {}
   std::size_t Read(void* buffer, std::size_t size) override {
     const std::size_t got = MemoryByteSource::Read(buffer, size);
-    bytes += got, ++reads;
+    traffic_.bytes += got, ++traffic_.reads;
     return got;
   }
-  std::uint64_t bytes = 0, reads = 0;
+  Traffic& traffic_;
 };
 
 // Only headers and the format record are read, a block of headers at a time: never through the
@@ -82,9 +88,8 @@ TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
   WaveReader reader;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto owned = std::make_unique<CountingSource>(c.bytes.data(), c.bytes.size());
-    const CountingSource& traffic = *owned;  // the reader keeps its source
-    EXPECT_EQ(c.format != Fields{}, reader.Open(std::move(owned)));
+    Traffic traffic;
+    EXPECT_EQ(c.format != Fields{}, reader.Open(std::make_unique<CountingSource>(c.bytes, traffic)));
     const WaveFormat& f = reader.format();  // a failed open leaves nothing behind
     EXPECT_EQ(c.format, Fields(f.format_tag, f.channel_count, f.samples_per_second,
                                f.average_bytes_per_second, f.block_align, f.bits_per_sample,
