@@ -41,7 +41,7 @@ struct Headers {
   // Vendor length at 7, comment count at 17, the comment's length at 21, the framing bit last.
   std::string comment = std::string("\x03vorbis\6\0\0\0tester\1\0\0\0\7\0\0\0TITLE=x\1", 33);
   std::vector<Book> books = {Book{}};
-  std::uint32_t submaps = 1, floor_type = 1, partition_size = 32;
+  std::uint32_t residues = 1, submaps = 1, floor_type = 1, partition_size = 32;
   std::size_t setup_size = std::string::npos;  // setup bytes kept
   std::vector<std::string> audio;
 };
@@ -59,8 +59,9 @@ std::string SetupPacket(const Headers& h) {
   }
   put(0, 6)(0, 16);                               // one time-domain placeholder
   put(0, 6)(h.floor_type, 16)(0, 5)(0, 2)(4, 4);  // one floor with no partitions
-  // One residue, then one mapping.
-  put(0, 6)(0, 16)(0, 24)(4096, 24)(h.partition_size - 1, 24)(0, 18);
+  put(h.residues - 1, 6);  // each classified by codebook 0; then one mapping
+  for (std::uint32_t i = 0; i < h.residues; ++i)
+    put(0, 16)(0, 24)(4096, 24)(h.partition_size - 1, 24)(0, 18);
   const int many = h.submaps > 1;  // a submap per channel
   put(0, 6)(0, 16)(many, 1)(h.submaps - 1, 4 * many)(0, 3)(0, many * 4 * h.id[11]);
   for (std::uint32_t i = 0; i < h.submaps; ++i) put(0, 24);
@@ -121,6 +122,7 @@ TEST(OggHeaderCheckTest, ChecksPageStructure) {
   ExpectVerdicts({
       {"a packet over two pages", good, V::kSafe},
       {"capture pattern", edit(3, 'T'), V::kBadPage},
+      {"version 1", edit(4, 1), V::kBadPage},
       {"first page not first", edit(5, 0), V::kBadPage},
       {"continuation unmarked", edit(third + 5, 0), V::kBadPage},
       {"other serial", edit(third + 14, 8), V::kBadPage},
@@ -128,6 +130,7 @@ TEST(OggHeaderCheckTest, ChecksPageStructure) {
       {"no segments", std::string(good).insert(third, good.substr(third, 26) + '\0'),
        V::kBadPage},
       {"body cut short", good.substr(0, good.size() - 1), V::kBadPage},
+      {"no segments after the headers", good + good.substr(0, 26) + '\0', V::kBadPage},
       {"an audio packet, then more", pages({audio, other}), V::kSafe},
       {"5 MiB before the first audio packet", pages({other, audio}), V::kHeadersTooLarge},
       {"a byte inside a packet before the first audio packet", split, V::kBadPage},
@@ -168,6 +171,8 @@ TEST(OggHeaderCheckTest, ChecksEachHeaderField) {
       {"floor type 0", Make([](Headers& h) { h.floor_type = 0; }), V::kBadSetup},
       // One-sample partitions over half a long block of 8192: 16 x 4096.
       {"partitions", Make([](Headers& h) { h.id[11] = 16, h.partition_size = 1; }),
+       V::kSetupTooLarge},
+      {"residue classes", Make([](Headers& h) { h.books = {{1, 65536}}, h.residues = 5; }),
        V::kSetupTooLarge},
       {"setup cut short", Make([](Headers& h) { h.setup_size = 20; }), V::kBadSetup},
   });
