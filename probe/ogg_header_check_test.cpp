@@ -12,7 +12,7 @@
 
 namespace {
 
-using Verdict = OggHeaderVerdict;
+using V = OggHeaderVerdict;
 
 // Bits packed least significant first, as Vorbis packs them; calls chain: put(a, 8)(b, 16).
 struct BitWriter {
@@ -20,9 +20,8 @@ struct BitWriter {
   int used = 0;
   BitWriter& operator()(std::uint32_t value, int count) {
     for (int i = 0; i < count; ++i, ++used) {
-      if (used % 8 == 0) bytes.push_back('\0');
-      const std::uint32_t bit = i < 32 ? (value >> i) & 1 : 0;
-      bytes.back() = static_cast<char>(bytes.back() | (bit << (used % 8)));
+      if (used % 8 == 0) bytes += '\0';
+      if (i < 32 && ((value >> i) & 1) != 0) bytes.back() |= static_cast<char>(1 << (used % 8));
     }
     return *this;
   }
@@ -33,30 +32,18 @@ struct Book {
   std::uint32_t dimensions = 1, entries = 2, code_length = 16, lookup_type = 0, lookup_values = 0;
 };
 
-// A comment header with the vendor length and comment count written as given.
-std::string Comment(std::uint32_t vendor_length, std::uint32_t count,
-                    const std::vector<std::string>& comments, const std::string& tail = "\x01") {
-  std::string out = "\x03vorbis";
-  AppendU32(out, vendor_length);
-  out += "tester";
-  AppendU32(out, count);
-  for (const std::string& comment : comments) {
-    AppendU32(out, static_cast<std::uint32_t>(comment.size()));
-    out += comment;
-  }
-  return out + tail;
-}
-
-// The three header packets field by field; the defaults make a small valid stereo stream with
-// one codebook, floor, residue, mapping and mode.
+// The three header packets field by field, then `audio` packets; the defaults make a small
+// valid stereo stream with one codebook, floor, residue, mapping and mode.
 struct Headers {
-  std::uint32_t channels = 2, rate = 44100;
-  std::uint8_t blocks = 0xB8, framing = 1;  // block size exponents: long * 16 + short
-  std::string comment = Comment(6, 1, {"TITLE=x"});
+  // Channels at 11, rate at 12, block size exponents at 28 (long * 16 + short), framing bit.
+  std::string id =
+      std::string("\x01vorbis\0\0\0\0\2\x44\xAC", 14) + std::string(14, '\0') + "\xD8\x01";
+  // Vendor length at 7, comment count at 17, the comment's length at 21, the framing bit last.
+  std::string comment = std::string("\x03vorbis\6\0\0\0tester\1\0\0\0\7\0\0\0TITLE=x\1", 33);
   std::vector<Book> books = {Book{}};
-  std::uint32_t submaps = 1, floor_type = 1, residue_end = 4096, partition_size = 32;
+  std::uint32_t residues = 1, submaps = 1, floor_type = 1, partition_size = 32;
   std::size_t setup_size = std::string::npos;  // setup bytes kept
-  std::size_t max_segments = 255;              // per page
+  std::vector<std::string> audio;
 };
 
 std::string SetupPacket(const Headers& h) {
@@ -72,60 +59,47 @@ std::string SetupPacket(const Headers& h) {
   }
   put(0, 6)(0, 16);                               // one time-domain placeholder
   put(0, 6)(h.floor_type, 16)(0, 5)(0, 2)(4, 4);  // one floor with no partitions
-  // One residue, then one mapping.
-  put(0, 6)(0, 16)(0, 24)(h.residue_end, 24)(h.partition_size - 1, 24)(0, 18);
-  put(0, 6)(0, 16)(h.submaps > 1, 1);
-  if (h.submaps > 1) put(h.submaps - 1, 4);
-  put(0, 3);
-  if (h.submaps > 1) put(0, static_cast<int>(4 * h.channels));
+  put(h.residues - 1, 6);  // each classified by codebook 0; then one mapping
+  for (std::uint32_t i = 0; i < h.residues; ++i)
+    put(0, 16)(0, 24)(4096, 24)(h.partition_size - 1, 24)(0, 18);
+  const int many = h.submaps > 1;  // a submap per channel
+  put(0, 6)(0, 16)(many, 1)(h.submaps - 1, 4 * many)(0, 3)(0, many * 4 * h.id[11]);
   for (std::uint32_t i = 0; i < h.submaps; ++i) put(0, 24);
   put(0, 6)(0, 1)(0, 16)(0, 16)(0, 8)(1, 1);  // one mode, framing bit
   return "\x05vorbis" + put.bytes;
 }
 
-// The stream of the default headers after `change`, then `audio` packets: laced into pages of
-// at most `max_segments` segments, the first packet alone on the first page, the last header
-// packet ending a page. No checksums: neither the check nor the decoder reads them.
+// The stream of the default headers after `change`: laced into pages of at most 255
+// segments, the first packet alone on the first page, the last header packet ending a page.
+// No checksums: neither the check nor the decoder reads them.
 template <typename Change>
-std::string Make(Change change, const std::vector<std::string>& audio = {}) {
+std::string Make(Change change) {
   Headers h;
   change(h);
-  std::string identification = "\x01vorbis";
-  AppendU32(identification, 0);  // version
-  identification += static_cast<char>(h.channels);
-  AppendU32(identification, h.rate);
-  // After the three bit rates.
-  identification += std::string(12, '\0') + static_cast<char>(h.blocks) + char(h.framing);
-  std::vector<std::string> packets = {identification, h.comment,
-                                      SetupPacket(h).substr(0, h.setup_size)};
-  packets.insert(packets.end(), audio.begin(), audio.end());
+  std::vector<std::string> packets = {h.id, h.comment, SetupPacket(h).substr(0, h.setup_size)};
+  packets.insert(packets.end(), h.audio.begin(), h.audio.end());
   std::string out, lacing, body;
-  std::uint32_t sequence = 0;
   char flags = 2;
-  const auto flush = [&]() {
-    out += std::string("OggS\0", 5) + flags + std::string(8, '\0');  // granule position 0
-    AppendU32(out, 7);                                                 // serial number
-    AppendU32(out, sequence++);
-    AppendU32(out, 0);
-    out += static_cast<char>(lacing.size()) + lacing + body;
+  const auto flush = [&]() {  // granule position 0, serial number 7, sequence number 0
+    out += std::string("OggS\0", 5) + flags + std::string(8, '\0') + '\x07' +
+           std::string(11, '\0') + static_cast<char>(lacing.size()) + lacing + body;
     flags = lacing.back() == '\xFF' ? 1 : 0;
     lacing.clear(), body.clear();
   };
   for (std::size_t p = 0; p < packets.size(); ++p) {
     for (std::size_t offset = 0, size = 255; size == 255; offset += size) {
-      if (lacing.size() == h.max_segments) flush();
+      if (lacing.size() == 255) flush();
       size = std::min<std::size_t>(255, packets[p].size() - offset);
       lacing += static_cast<char>(size);
       body += packets[p].substr(offset, size);
     }
-    if (p == 0 || p == 2) flush();
+    if (p == 0 || p == 2 || p + 1 == packets.size()) flush();
   }
-  if (!lacing.empty()) flush();
   return out;
 }
 
 // Each row a stream the check must pass, or refuse for its own reason.
-void ExpectVerdicts(const std::vector<std::tuple<const char*, std::string, Verdict>>& rows) {
+void ExpectVerdicts(const std::vector<std::tuple<const char*, std::string, V>>& rows) {
   for (const auto& [name, bytes, verdict] : rows) {
     MemoryByteSource source(bytes.data(), bytes.size());
     EXPECT_EQ(static_cast<int>(verdict), static_cast<int>(CheckOggVorbisHeaders(source))) << name;
@@ -134,115 +108,73 @@ void ExpectVerdicts(const std::vector<std::tuple<const char*, std::string, Verdi
 
 TEST(OggHeaderCheckTest, ChecksPageStructure) {
   // The comment packet spread over pages 1 and 2, the setup packet after it in page 2.
-  const auto small_pages = [](Headers& h) {
-    h.comment = Comment(6, 1, {std::string(700, 'c')}), h.max_segments = 2;
+  const auto pages = [](std::vector<std::string> audio) {
+    return Make([&](Headers& h) { h.comment.resize(70000), h.audio = audio; });
   };
-  const std::string good = Make(small_pages);
-  std::vector<std::size_t> at = {0};
-  while (at.size() < 3) at.push_back(good.find("OggS", at.back() + 1));
-  const auto edit = [&](std::size_t page, std::size_t offset, char value) {
-    std::string copy = good;
-    copy.at(at[page] + offset) = value;
-    return copy;
-  };
+  const std::string good = pages({});
+  const std::size_t third = good.find("OggS", good.find("OggS", 1) + 1);  // the third page
+  const auto edit = [&](std::size_t at, char c) { return std::string(good).replace(at, 1, 1, c); };
   // A type bit of 0 marks an audio packet; the decoder reads every page up to the end of the
   // first one byte by byte.
   const std::string audio(100, '\0'), other(5 << 20, '\x01');
-  std::string split = Make(small_pages, {std::string(70000, '\x01'), audio});  // over two pages
+  std::string split = pages({std::string(70000, '\x01'), audio});  // over two pages
   split.insert(split.find("OggS", good.size() + 1), "x");
   ExpectVerdicts({
-      {"small pages", good, Verdict::kSafe},
-      {"capture pattern", edit(0, 3, 'T'), Verdict::kBadPage},
-      {"first page not first", edit(0, 5, 0), Verdict::kBadPage},
-      {"continuation unmarked", edit(2, 5, 0), Verdict::kBadPage},
-      {"new packet marked continued", edit(1, 5, 1), Verdict::kBadPage},
-      {"other serial", edit(2, 14, 8), Verdict::kBadPage},
+      {"a packet over two pages", good, V::kSafe},
+      {"capture pattern", edit(3, 'T'), V::kBadPage},
+      {"version 1", edit(4, 1), V::kBadPage},
+      {"first page not first", edit(5, 0), V::kBadPage},
+      {"continuation unmarked", edit(third + 5, 0), V::kBadPage},
+      {"other serial", edit(third + 14, 8), V::kBadPage},
       // The decoder would reuse the previous page's lacing values.
-      {"no segments", good.substr(0, at[2]) + good.substr(at[2], 26) + '\0' + good.substr(at[2]),
-       Verdict::kBadPage},
-      {"body cut short", good.substr(0, good.size() - 1), Verdict::kBadPage},
-      {"an audio packet, then more", Make(small_pages, {audio, other}), Verdict::kSafe},
-      {"5 MiB before the first audio packet", Make(small_pages, {other, audio}),
-       Verdict::kHeadersTooLarge},
-      {"then a byte, not a page", good + "x" + Make(small_pages, {audio}).substr(good.size()),
-       Verdict::kSafe},
-      {"a byte inside a packet before the first audio packet", split, Verdict::kBadPage},
+      {"no segments", std::string(good).insert(third, good.substr(third, 26) + '\0'),
+       V::kBadPage},
+      {"body cut short", good.substr(0, good.size() - 1), V::kBadPage},
+      {"no segments after the headers", good + good.substr(0, 26) + '\0', V::kBadPage},
+      {"an audio packet, then more", pages({audio, other}), V::kSafe},
+      {"5 MiB before the first audio packet", pages({other, audio}), V::kHeadersTooLarge},
+      {"a byte inside a packet before the first audio packet", split, V::kBadPage},
   });
 }
 
-TEST(OggHeaderCheckTest, ChecksIdentificationFields) {
-  const auto with = [](std::uint32_t channels, std::uint32_t rate, std::uint8_t blocks,
-                       std::uint8_t framing = 1) {
-    return Make([&](Headers& h) {
-      h.channels = channels, h.rate = rate, h.blocks = blocks, h.framing = framing;
-    });
-  };
+TEST(OggHeaderCheckTest, ChecksEachHeaderField) {
+  const auto books = [](std::vector<Book> b) { return Make([&](Headers& h) { h.books = b; }); };
   ExpectVerdicts({
-      {"16 channels, 192 kHz, blocks 64 and 8192", with(16, 192000, 0xD6), Verdict::kSafe},
-      {"no channels", with(0, 44100, 0xB8), Verdict::kBadIdentification},
-      {"17 channels", with(17, 44100, 0xB8), Verdict::kBadIdentification},
-      {"rate 0", with(2, 0, 0xB8), Verdict::kBadIdentification},
-      {"short block 32", with(2, 44100, 0xB5), Verdict::kBadIdentification},
-      {"long block 16384", with(2, 44100, 0xE8), Verdict::kBadIdentification},
-      {"short above long", with(2, 44100, 0x8B), Verdict::kBadIdentification},
-      {"framing bit", with(2, 44100, 0xB8, 0), Verdict::kBadIdentification},
-  });
-}
-
-TEST(OggHeaderCheckTest, KeepsCommentFieldsInsideThePacket) {
-  const auto with = [](std::string comment) {
-    return Make([&](Headers& h) { h.comment = comment; });
-  };
-  // One comment declaring `length` bytes, followed by 3 bytes and the framing byte.
-  const auto comment_of_length = [](char length) {
-    return Comment(6, 1, {}, length + std::string("\0\0\0A=1\x01", 7));
-  };
-  const std::vector<std::string> too_many(kMaxVorbisComments + 1);
-  ExpectVerdicts({
-      {"no comments, trailing bytes", with(Comment(6, 0, {}, "\x01pad")), Verdict::kSafe},
-      // After the vendor length field: 6 vendor bytes, the count and the framing byte.
-      {"vendor to the end", with(Comment(11, 0, {})), Verdict::kBadCommentCount},
-      {"vendor one past the end", with(Comment(12, 0, {})), Verdict::kBadVendorLength},
-      {"count one past", with(Comment(6, 2, {"A=1"})), Verdict::kBadCommentCount},
-      {"too many comments, all present", with(Comment(6, kMaxVorbisComments + 1, too_many)),
-       Verdict::kBadCommentCount},
-      {"length to the framing byte", with(comment_of_length(4)), Verdict::kBadCommentHeader},
-      {"length past the end", with(comment_of_length(5)), Verdict::kBadCommentLength},
-      {"no framing bit", with(Comment(6, 0, {}, std::string(1, '\0'))), Verdict::kBadCommentHeader},
-      {"headers too large", with(Comment(6, 1, {std::string(kMaxVorbisHeaderBytes, 'A')})),
-       Verdict::kHeadersTooLarge},
-  });
-}
-
-TEST(OggHeaderCheckTest, CapsTheSetupTheDecoderWouldAllocate) {
-  const auto books = [](std::vector<Book> list) {
-    return Make([&](Headers& h) { h.books = list; });
-  };
-  const auto partitions = [](std::uint32_t channels) {
-    return [=](Headers& h) { h.channels = channels, h.blocks = 0xD8, h.partition_size = 1; };
-  };
-  ExpectVerdicts({
-      {"129 codebooks", books(std::vector<Book>(129)), Verdict::kSetupTooLarge},
-      {"too many entries", books({{1, kMaxCodebookEntries + 1}}), Verdict::kCodebookTooLarge},
-      {"too many dimensions", books({{kMaxCodebookDimensions + 1, 2}}), Verdict::kCodebookTooLarge},
-      {"product too large", books({{17, 65536}}), Verdict::kCodebookTooLarge},
-      {"total values too large", books(std::vector<Book>(5, {16, 65536})), Verdict::kSetupTooLarge},
-      {"total entries too large", books(std::vector<Book>(17, {1, 65536})),
-       Verdict::kSetupTooLarge},
-      {"four 2-bit codes", books({{1, 4, 2}}), Verdict::kSafe},
-      {"five 2-bit codes: no Huffman code", books({{1, 5, 2}}), Verdict::kBadSetup},
-      {"31-bit codes", books({{1, 2, kMaxCodewordLength + 1}}), Verdict::kBadSetup},
-      // 3^8 entries as libvorbis writes for type 1; 2^20 values for type 2.
-      {"lookup tables", books({{8, 6561, 16, 1, 3}, {16, 65536, 16, 2, 1 << 20}}), Verdict::kSafe},
-      {"lookup type 1: (r + 2)^31 beyond int", books({{31, 2, 16, 1, 1}}),
-       Verdict::kCodebookTooLarge},
-      {"15 submaps", Make([](Headers& h) { h.submaps = 15; }), Verdict::kSafe},
-      {"16 submaps", Make([](Headers& h) { h.submaps = 16; }), Verdict::kBadSetup},
-      {"floor type 0", Make([](Headers& h) { h.floor_type = 0; }), Verdict::kBadSetup},
-      // One-sample partitions over half a long block of 8192: 2 x 4096, then 16 x 4096.
-      {"partitions, 2 channels", Make(partitions(2)), Verdict::kSafe},
-      {"partitions, 16 channels", Make(partitions(16)), Verdict::kSetupTooLarge},
-      {"setup cut short", Make([](Headers& h) { h.setup_size = 20; }), Verdict::kBadSetup},
+      {"every field at its edge", Make([](Headers& h) {
+         h.id[11] = 16, h.id[28] = '\xD6', h.submaps = 15, h.comment += "pad";
+         // Four 2-bit codes; 3^8 entries as libvorbis writes for type 1; 2^20 values for type 2.
+         h.books = {{1, 4, 2}, {8, 6561, 16, 1, 3}, {16, 65536, 16, 2, 1 << 20}};
+       }), V::kSafe},
+      {"no channels", Make([](Headers& h) { h.id[11] = 0; }), V::kBadIdentification},
+      {"17 channels", Make([](Headers& h) { h.id[11] = 17; }), V::kBadIdentification},
+      {"rate 0", Make([](Headers& h) { h.id[12] = h.id[13] = 0; }), V::kBadIdentification},
+      {"short block 32", Make([](Headers& h) { h.id[28] = '\xB5'; }), V::kBadIdentification},
+      {"long block 16384", Make([](Headers& h) { h.id[28] = '\xE8'; }), V::kBadIdentification},
+      {"short above long", Make([](Headers& h) { h.id[28] = '\x8B'; }), V::kBadIdentification},
+      {"identification framing", Make([](Headers& h) { h.id[29] = 0; }), V::kBadIdentification},
+      {"vendor one past the end", Make([](Headers& h) { h.comment[7] = 23; }), V::kBadVendorLength},
+      {"count one past", Make([](Headers& h) { h.comment[17] = 2; }), V::kBadCommentCount},
+      {"comment past the end", Make([](Headers& h) { h.comment[21] = 9; }), V::kBadCommentLength},
+      {"comment framing", Make([](Headers& h) { h.comment.back() = 2; }), V::kBadCommentHeader},
+      {"headers too large", Make([](Headers& h) { h.comment.resize(kMaxVorbisHeaderBytes); }),
+       V::kHeadersTooLarge},
+      {"129 codebooks", books(std::vector<Book>(129)), V::kSetupTooLarge},
+      {"too many entries", books({{1, kMaxCodebookEntries + 1}}), V::kCodebookTooLarge},
+      {"too many dimensions", books({{kMaxCodebookDimensions + 1, 2}}), V::kCodebookTooLarge},
+      {"product too large", books({{17, 65536}}), V::kCodebookTooLarge},
+      {"total values too large", books(std::vector<Book>(5, {16, 65536})), V::kSetupTooLarge},
+      {"total entries too large", books(std::vector<Book>(17, {1, 65536})), V::kSetupTooLarge},
+      {"five 2-bit codes: no Huffman code", books({{1, 5, 2}}), V::kBadSetup},
+      {"31-bit codes", books({{1, 2, kMaxCodewordLength + 1}}), V::kBadSetup},
+      {"lookup type 1: (r + 2)^31 beyond int", books({{31, 2, 16, 1, 1}}), V::kCodebookTooLarge},
+      {"16 submaps", Make([](Headers& h) { h.submaps = 16; }), V::kBadSetup},
+      {"floor type 0", Make([](Headers& h) { h.floor_type = 0; }), V::kBadSetup},
+      // One-sample partitions over half a long block of 8192: 16 x 4096.
+      {"partitions", Make([](Headers& h) { h.id[11] = 16, h.partition_size = 1; }),
+       V::kSetupTooLarge},
+      {"residue classes", Make([](Headers& h) { h.books = {{1, 65536}}, h.residues = 5; }),
+       V::kSetupTooLarge},
+      {"setup cut short", Make([](Headers& h) { h.setup_size = 20; }), V::kBadSetup},
   });
 }
 
