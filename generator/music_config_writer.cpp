@@ -29,6 +29,10 @@ bool HoldsControlCharacter(std::u16string_view text) {
   return false;
 }
 
+bool HasTrackBlock(std::u16string_view key, float seconds) {
+  return seconds >= 0 && !HoldsControlCharacter(FileNameOf(key));
+}
+
 std::u16string_view TrackClassName(std::u16string_view file_name) {
   const std::size_t dot = file_name.rfind(u'.');
   return dot == std::u16string_view::npos ? file_name : file_name.substr(0, dot);
@@ -57,8 +61,8 @@ void MusicConfigWriter::Definitions(std::u16string_view first_key) {
 }
 
 void MusicConfigWriter::Block(std::u16string_view key, float seconds) {
+  if (!HasTrackBlock(key, seconds)) return;
   const std::u16string file_name(FileNameOf(key));
-  if (seconds < 0 || HoldsControlCharacter(file_name)) return;
   const std::u16string class_name(TrackClassName(file_name));
   Put(u"\r\n\tclass " + class_name + u"\r\n");
   Put(u"\t{\r\n");

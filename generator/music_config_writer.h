@@ -48,3 +48,7 @@ std::u16string_view TrackClassName(std::u16string_view file_name);
 // True when `text` holds a control character (U+0000..U+001F, U+007F), which is never written
 // into the file.
 bool HoldsControlCharacter(std::u16string_view text);
+
+// Whether the entry (full path `key`, `seconds`) gets a class block: it is measured and its
+// file name holds no control character.
+bool HasTrackBlock(std::u16string_view key, float seconds);

@@ -27,10 +27,6 @@ std::u16string FoldedCase(std::u16string_view name) {
   return folded;
 }
 
-bool IsWritten(std::u16string_view key, float seconds) {
-  return seconds >= 0 && !HoldsControlCharacter(FileNameOf(key));
-}
-
 }  // namespace
 
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
@@ -44,13 +40,14 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
 
   std::map<std::u16string, int> class_name_count;
   for (const auto& [key, seconds] : table) {
-    if (IsWritten(key, seconds)) ++class_name_count[FoldedCase(TrackClassName(FileNameOf(key)))];
+    if (!HasTrackBlock(key, seconds)) continue;
+    ++class_name_count[FoldedCase(TrackClassName(FileNameOf(key)))];
   }
 
   for (const auto& [key, seconds] : table) {
     if (seconds < 0) continue;
     const std::u16string_view file_name = FileNameOf(key);
-    if (!IsWritten(key, seconds)) {
+    if (!HasTrackBlock(key, seconds)) {
       warnings.push_back(
           {std::u16string(file_name), u"holds a control character, left out of the file"});
       continue;

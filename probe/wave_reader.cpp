@@ -81,11 +81,18 @@ bool WaveReader::ReadChunkHeader(ChunkHeader& header) {
   const std::uint64_t start = source_->Tell();
   unsigned char bytes[kChunkHeaderSize];
   if (!ReadExact(bytes, sizeof bytes)) return false;
+  header = DecodeChunkHeader(bytes, start);
+  return true;
+}
+
+WaveReader::ChunkHeader WaveReader::DecodeChunkHeader(const unsigned char* bytes,
+                                                      std::uint64_t start) {
+  ChunkHeader header{};
   std::memcpy(header.id, bytes, 4);
   header.size = DecodeU32(bytes + 4);
   header.data_offset = start + kChunkHeaderSize;
   header.pad = header.size & 1;
-  return true;
+  return header;
 }
 
 bool WaveReader::FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found) {
@@ -103,11 +110,7 @@ bool WaveReader::FindChunk(std::uint64_t position, const char (&id)[5], ChunkHea
       if (block_size < kChunkHeaderSize) return false;
     }
     const unsigned char* bytes = block + (position - block_start);
-    ChunkHeader header{};
-    std::memcpy(header.id, bytes, 4);
-    header.size = DecodeU32(bytes + 4);
-    header.data_offset = position + kChunkHeaderSize;
-    header.pad = header.size & 1;
+    const ChunkHeader header = DecodeChunkHeader(bytes, position);
     if (SameId(header.id, id)) {
       found = header;
       return true;

@@ -79,6 +79,8 @@ class WaveReader {
 
   bool ReadHeader();
   bool ReadChunkHeader(ChunkHeader& header);
+  // The 8 header bytes of the chunk that starts at file offset `start`.
+  static ChunkHeader DecodeChunkHeader(const unsigned char* bytes, std::uint64_t start);
   bool FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found);
   bool ReadFormat(const ChunkHeader& fmt);
   bool ReadExact(void* buffer, std::size_t size);

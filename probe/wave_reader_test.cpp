@@ -89,7 +89,8 @@ TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Traffic traffic;
-    EXPECT_EQ(c.format != Fields{}, reader.Open(std::make_unique<CountingSource>(c.bytes, traffic)));
+    EXPECT_EQ(c.format != Fields{},
+              reader.Open(std::make_unique<CountingSource>(c.bytes, traffic)));
     const WaveFormat& f = reader.format();  // a failed open leaves nothing behind
     EXPECT_EQ(c.format, Fields(f.format_tag, f.channel_count, f.samples_per_second,
                                f.average_bytes_per_second, f.block_align, f.bits_per_sample,
