@@ -7,30 +7,9 @@
 #include <string>
 
 #include "platform/file_io.h"
+#include "platform/paths_win32.h"
 
 namespace {
-
-// Below this length every file call takes the plain form (CreateDirectory's limit, the
-// lowest, is 248 characters).
-constexpr DWORD kPlainPathLimit = 248;
-
-// `path` in the form the file calls accept: as it is when its full form is short, else the
-// full path in the \\?\ form, which has no 260-character limit (GetFullPathNameW does not
-// touch the disk and knows no such limit).
-std::wstring WidePath(const std::u16string& path) {
-  // wchar_t and char16_t are both UTF-16 code units on Windows.
-  std::wstring plain(path.begin(), path.end());
-  const DWORD size = GetFullPathNameW(plain.c_str(), 0, nullptr, nullptr);
-  if (size == 0 || size <= kPlainPathLimit || plain.rfind(L"\\\\?\\", 0) == 0) return plain;
-  std::wstring full(size, L'\0');
-  const DWORD length = GetFullPathNameW(plain.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return plain;
-  full.resize(length);
-  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device path has no long form
-  // \\server\share\... becomes \\?\UNC\server\share\...
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
 
 class Win32OutputFile : public OutputFile {
  public:
@@ -63,7 +42,9 @@ class Win32OutputFile : public OutputFile {
 
 std::FILE* OpenFileForReading(const std::u16string& path) {
   std::FILE* stream = nullptr;
-  if (_wfopen_s(&stream, WidePath(path).c_str(), L"rb") != 0 || stream == nullptr) return nullptr;
+  if (_wfopen_s(&stream, FileCallPath(path).c_str(), L"rb") != 0 || stream == nullptr) {
+    return nullptr;
+  }
   // Device names (CON, NUL, COM1, a pipe) open like files but can block or never end: only
   // files on disk are measured. A folder already fails to open.
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
@@ -83,7 +64,7 @@ std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& fo
     const std::wstring suffix = process + L"-" + std::to_wstring(attempt) + L".tmp";
     const std::u16string name = prefix + std::u16string(suffix.begin(), suffix.end());
     // CREATE_NEW fails when anything already has the name, so nothing is ever replaced.
-    const HANDLE handle = CreateFileW(WidePath(name).c_str(), GENERIC_WRITE, 0, nullptr,
+    const HANDLE handle = CreateFileW(FileCallPath(name).c_str(), GENERIC_WRITE, 0, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       *path = name;
@@ -98,8 +79,10 @@ std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& fo
 bool PublishFile(const std::u16string& from, const std::u16string& to) {
   // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken. Within one folder
   // it is a rename, done in one step.
-  return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH) !=
-         FALSE;
+  return MoveFileExW(FileCallPath(from).c_str(), FileCallPath(to).c_str(),
+                     MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool RemoveFile(const std::u16string& path) { return DeleteFileW(WidePath(path).c_str()) != FALSE; }
+bool RemoveFile(const std::u16string& path) {
+  return DeleteFileW(FileCallPath(path).c_str()) != FALSE;
+}

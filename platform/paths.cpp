@@ -21,3 +21,16 @@ std::u16string_view FolderOf(std::u16string_view path) {
   const std::size_t last = LastSeparator(path);
   return last == std::u16string_view::npos ? path : path.substr(0, last);
 }
+
+std::u16string WithoutExtendedPrefix(std::u16string_view path) {
+  constexpr std::u16string_view kPrefix = u"\\\\?\\";
+  if (path.substr(0, kPrefix.size()) != kPrefix) return std::u16string(path);
+  const std::u16string_view rest = path.substr(kPrefix.size());
+  // Windows reads the UNC marker without regard to case.
+  std::u16string marker(rest.substr(0, 4));
+  for (char16_t& c : marker) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  if (marker == u"UNC\\") return u"\\\\" + std::u16string(rest.substr(4));
+  return std::u16string(rest);
+}

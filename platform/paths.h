@@ -13,16 +13,24 @@ std::u16string_view FileNameOf(std::u16string_view path);
 // The text before the last folder separator of `path`, or all of it when it holds none.
 std::u16string_view FolderOf(std::u16string_view path);
 
-// What goes in front of the generator's output file name, derived from argument 0 (the
-// program's own path as started). On Windows: the folder of argument 0 (all of it when it
-// holds no backslash) followed by a backslash. On POSIX: argument 0 up to and including its
-// last separator, or empty (the current folder) when it holds none, as when started by name
-// through PATH.
+// What goes in front of the generator's output file name. On Windows: the folder of the
+// running executable as the system reports it (whatever argument 0 holds: a bare name typed in
+// cmd, forward slashes from a script), in plain form, followed by a backslash; argument 0's
+// folder only when the system cannot say. On POSIX, where nothing reports a program's own
+// path reliably: argument 0 (the program's path as started) up to and including its last
+// separator, or empty (the current folder) when it holds none, as when started by name through
+// PATH.
 std::u16string OutputFolderPrefix(std::u16string_view arg0);
 
-// `path` as a full path, for keying a file by where it is. On Windows, what GetFullPathNameW
-// makes of it (relative to the current folder and drive; the disk is not consulted). On POSIX,
-// a path starting with '/' as it is, else the current folder, '/' and the path joined as text
+// `path` as a full path, for keying a file by where it is. On Windows, in the plain long form a
+// user knows: what GetFullPathNameW makes of it (relative to the current folder and drive,
+// forward slashes and ".." resolved), an extended-length path without its prefix (see
+// WithoutExtendedPrefix), and 8.3 short names expanded where the file exists. On POSIX, a
+// path starting with '/' as it is, else the current folder, '/' and the path joined as text
 // (no "." or ".." removed, no link resolved). `path` itself when the current folder cannot be
 // read.
 std::u16string FullPath(std::u16string_view path);
+
+// A Windows extended-length path in its plain form: "\\?\C:\x" gives "C:\x" and
+// "\\?\UNC\server\share\x" gives "\\server\share\x". Any other text comes back as it is.
+std::u16string WithoutExtendedPrefix(std::u16string_view path);
