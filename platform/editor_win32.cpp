@@ -2,11 +2,25 @@
 
 #include <shellapi.h>
 
+#include <string>
+
 #include "platform/editor.h"
+#include "platform/paths_win32.h"
 
 void OpenInTextEditor(const std::u16string& path) {
-  // The path goes as the parameter text unquoted: notepad takes the rest of its command line
-  // as one file name, blanks included.
-  const auto* parameters = reinterpret_cast<const wchar_t*>(path.c_str());
-  (void)ShellExecuteW(nullptr, nullptr, L"notepad", parameters, nullptr, SW_SHOWNORMAL);
+  // The system's own Notepad, by its full path: a bare "notepad" is searched for in the
+  // program's folder and the current folder first, where anyone could have put a notepad.exe
+  // (a Downloads folder, say).
+  wchar_t system_folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system_folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  const std::wstring notepad = std::wstring(system_folder, length) + L"\\notepad.exe";
+  // One quoted argument, blanks and all (a file name holds no quote). Notepad knows no
+  // 260-character limit only for the \\?\ form, which the file gets when it is that long.
+  const std::wstring file = path.size() < MAX_PATH ? std::wstring(path.begin(), path.end())
+                                                   : FileCallPath(path);
+  const std::wstring parameters = L"\"" + file + L"\"";
+  // It starts in the system folder: a deep current folder could keep it from starting.
+  (void)ShellExecuteW(nullptr, nullptr, notepad.c_str(), parameters.c_str(), system_folder,
+                      SW_SHOWNORMAL);
 }
