@@ -13,10 +13,15 @@ class ConsoleOutput {
   // window size and icon) and returns the output every later call goes through. Decides once
   // whether output is a console or terminal (coloured) or redirected (plain text, no escapes).
   // On POSIX it also makes a write to a pipe whose reader has gone fail quietly instead of
-  // ending the process (SIGPIPE is ignored from then on).
+  // ending the process (SIGPIPE is ignored from then on). On Windows it first notes what the
+  // styling changes, to give it back when the program ends.
   static std::unique_ptr<ConsoleOutput> SetUp(std::u16string_view title);
 
-  virtual ~ConsoleOutput() = default;  // leaves a terminal with its default colours
+  // Leaves the console as the set-up found it, for a user who keeps using it: a terminal with
+  // its default colours; a Windows console with its code pages, buffer and window size, cursor,
+  // colour table, text attribute, font, title and icon (also when Ctrl+C, Ctrl+Break or closing
+  // the window ends the program).
+  virtual ~ConsoleOutput() = default;
 
   // Attribute = background palette index * 16 + foreground palette index.
   virtual void SetAttribute(std::uint16_t attribute) = 0;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
@@ -16,6 +17,7 @@ namespace {
 class Win32ConsoleOutput : public ConsoleOutput {
  public:
   Win32ConsoleOutput(HANDLE handle, bool is_console) : handle_(handle), is_console_(is_console) {}
+  ~Win32ConsoleOutput() override;
 
   void SetAttribute(std::uint16_t attribute) override {
     if (is_console_) (void)SetConsoleTextAttribute(handle_, attribute);
@@ -52,17 +54,128 @@ class Win32ConsoleOutput : public ConsoleOutput {
   bool is_console_;
 };
 
+// What the styling changes, as the console had it before. The console may be one the user
+// keeps using (a cmd or PowerShell window), so it is given back as found when the program
+// ends. Each part is restored only if it could be read. Written once before the styling and
+// only read afterwards, also by the interrupt handler's thread.
+struct SavedConsole {
+  HANDLE output;
+  UINT input_code_page;  // 0: not read
+  UINT output_code_page;
+  bool has_buffer;
+  CONSOLE_SCREEN_BUFFER_INFOEX buffer;  // size, window, attributes, colour table
+  bool has_cursor;
+  CONSOLE_CURSOR_INFO cursor;
+  bool has_fonts;
+  CONSOLE_FONT_INFOEX font;          // the current one
+  CONSOLE_FONT_INFOEX maximum_font;  // the maximised window's, which the styling sets
+  bool has_title;
+  wchar_t title[1024];
+  HWND window;  // null: no window to give an icon back to
+  LPARAM previous_icon;
+};
+SavedConsole saved;
+std::atomic<bool> restore_pending{false};
+
+void SaveConsole(HANDLE output, bool save_fonts) {
+  saved.output = output;
+  saved.input_code_page = GetConsoleCP();
+  saved.output_code_page = GetConsoleOutputCP();
+  saved.buffer.cbSize = sizeof saved.buffer;
+  saved.has_buffer = GetConsoleScreenBufferInfoEx(output, &saved.buffer) != FALSE;
+  saved.has_cursor = GetConsoleCursorInfo(output, &saved.cursor) != FALSE;
+  saved.font.cbSize = saved.maximum_font.cbSize = sizeof saved.font;
+  saved.has_fonts = save_fonts && GetCurrentConsoleFontEx(output, FALSE, &saved.font) &&
+                    GetCurrentConsoleFontEx(output, TRUE, &saved.maximum_font);
+  // An empty title reads as length 0 with no error.
+  SetLastError(ERROR_SUCCESS);
+  const DWORD title_length =
+      GetConsoleTitleW(saved.title, static_cast<DWORD>(std::size(saved.title)));
+  saved.has_title = title_length > 0 || GetLastError() == ERROR_SUCCESS;
+  saved.window = GetConsoleWindow();
+  if (saved.window != nullptr) {
+    saved.previous_icon = SendMessageW(saved.window, WM_GETICON, ICON_SMALL, 0);
+  }
+  restore_pending = true;
+}
+
+// Gives back the buffer's size, window size, text attribute and colour table. The cursor stays
+// where the output left it, and what was written stays in view: when the former buffer is
+// shorter than the rows now used, the text moves up as a console scrolls, so the last lines are
+// kept, and the window shows the cursor's row.
+void RestoreBuffer(HANDLE output, CONSOLE_SCREEN_BUFFER_INFOEX info) {
+  CONSOLE_SCREEN_BUFFER_INFOEX now = {};
+  now.cbSize = sizeof now;
+  if (!GetConsoleScreenBufferInfoEx(output, &now)) return;
+  COORD cursor = now.dwCursorPosition;
+  const SHORT rows = info.dwSize.Y;
+  if (cursor.Y >= rows) {
+    const SHORT shift = static_cast<SHORT>(cursor.Y - rows + 1);
+    const SMALL_RECT moved = {0, shift, static_cast<SHORT>(now.dwSize.X - 1),
+                              static_cast<SHORT>(now.dwSize.Y - 1)};
+    CHAR_INFO fill = {};
+    fill.Char.UnicodeChar = L' ';
+    fill.Attributes = info.wAttributes;
+    (void)ScrollConsoleScreenBufferW(output, &moved, nullptr, {0, 0}, &fill);
+    cursor.Y = static_cast<SHORT>(cursor.Y - shift);
+  }
+  cursor.X = std::min<SHORT>(cursor.X, static_cast<SHORT>(info.dwSize.X - 1));
+  const SHORT height = static_cast<SHORT>(info.srWindow.Bottom - info.srWindow.Top);
+  SHORT top = std::max<SHORT>(info.srWindow.Top, static_cast<SHORT>(cursor.Y - height));
+  top = std::min<SHORT>(top, static_cast<SHORT>(rows - 1 - height));
+  const SMALL_RECT window = {info.srWindow.Left, top, info.srWindow.Right,
+                             static_cast<SHORT>(top + height)};
+  info.dwCursorPosition = cursor;
+  info.srWindow = window;
+  // A buffer cannot shrink below the window, so the window goes first; the buffer call then
+  // gives the window back a row and a column short (as in the styling), so it is set again.
+  (void)SetConsoleWindowInfo(output, TRUE, &window);
+  (void)SetConsoleScreenBufferInfoEx(output, &info);
+  (void)SetConsoleWindowInfo(output, TRUE, &window);
+  (void)SetConsoleTextAttribute(output, info.wAttributes);
+}
+
+// Once, from whichever comes first: the normal end or an interrupt.
+void RestoreConsole() {
+  if (!restore_pending.exchange(false)) return;
+  if (saved.input_code_page != 0) (void)SetConsoleCP(saved.input_code_page);
+  if (saved.output_code_page != 0) (void)SetConsoleOutputCP(saved.output_code_page);
+  if (saved.has_buffer) RestoreBuffer(saved.output, saved.buffer);
+  if (saved.has_cursor) (void)SetConsoleCursorInfo(saved.output, &saved.cursor);
+  if (saved.has_fonts) {
+    (void)SetCurrentConsoleFontEx(saved.output, TRUE, &saved.maximum_font);
+    (void)SetCurrentConsoleFontEx(saved.output, FALSE, &saved.font);
+  }
+  if (saved.has_title) (void)SetConsoleTitleW(saved.title);
+  if (saved.window != nullptr) {
+    (void)SendMessageW(saved.window, WM_SETICON, ICON_SMALL, saved.previous_icon);
+  }
+}
+
+// Ctrl+C, Ctrl+Break and closing the window end the program through the default handler, which
+// runs next; the system gives this one the time to restore first.
+BOOL WINAPI RestoreOnInterrupt(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+    RestoreConsole();
+  }
+  return FALSE;
+}
+
+Win32ConsoleOutput::~Win32ConsoleOutput() {
+  RestoreConsole();
+  (void)SetConsoleCtrlHandler(RestoreOnInterrupt, FALSE);
+}
+
 // True inside Wine, whose ntdll exports its version.
 bool RunningUnderWine() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+// Wine's console host, when it draws on a terminal rather than in a window, crashes on a font
+// change (a null read, seen with Wine 8.0) and the console is gone for the rest of the run.
+// Fonts mean nothing on a terminal, so under Wine the font is neither set nor given back.
 void SetFont(HANDLE output) {
-  // Wine's console host, when it draws on a terminal rather than in a window, crashes on a font
-  // change (a null read, seen with Wine 8.0) and the console is gone for the rest of the run.
-  // Fonts mean nothing on a terminal, so under Wine the call is left out.
-  if (RunningUnderWine()) return;
   CONSOLE_FONT_INFOEX font = {};
   font.cbSize = sizeof font;
   font.dwFontSize = {kConsoleFontWidth, kConsoleFontHeight};
@@ -100,11 +213,14 @@ void SetIcon() {
 
 std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   // Every result is ignored: without a console (output redirected) each call simply fails.
-  (void)SetConsoleOutputCP(kConsoleCodePage);
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  const bool change_font = !RunningUnderWine();
+  SaveConsole(output, change_font);
+  (void)SetConsoleCtrlHandler(RestoreOnInterrupt, TRUE);
+  (void)SetConsoleOutputCP(kConsoleCodePage);
   DWORD mode = 0;
   const bool is_console = GetConsoleMode(output, &mode) != 0;
-  SetFont(output);
+  if (change_font) SetFont(output);
   const SHORT width = SetBufferAndPalette(output);
   (void)SetConsoleTextAttribute(output, kAttributeStartup);
   const WindowRect rect = StyledWindow(width);
