@@ -2,16 +2,17 @@
 # Runs the end-to-end cases in this folder (format: README.md) and compares what each program
 # printed, wrote and opened with the case's expected files.
 #
-#   run.sh [--bless] [--wine WINE NOTEPAD] PROGRAM_DIR [CASE...]
+#   run.sh [--bless] [--wine WINE HELPERS] PROGRAM_DIR [CASE...]
 #
 # PROGRAM_DIR holds lumtass and brevane, or with --wine Lumtass.exe and Brevane.exe, run through
-# WINE with NOTEPAD as the stand-in editor. --bless (native only) rewrites the expected files
-# from what the programs did. Fails when any case fails.
+# WINE in the Wine prefix $WINEPREFIX, where HELPERS/notepad.exe becomes the system's Notepad
+# and HELPERS/launch.exe starts programs as Explorer does. --bless (native only) rewrites the
+# expected files from what the programs did. Fails when any case fails.
 set -uo pipefail
 cases=$(cd "$(dirname "$0")" && pwd)
-bless=0 wine='' notepad=''
+bless=0 wine='' helpers=''
 [ "${1:-}" = --bless ] && { bless=1; shift; }
-[ "${1:-}" = --wine ] && { wine=$2 notepad=$3; shift 3; }
+[ "${1:-}" = --wine ] && { wine=$2 helpers=$(cd "$3" && pwd); shift 3; }
 programs=$(cd "${1:?program folder}" && pwd)
 shift
 export LC_ALL=C.UTF-8 WINEDEBUG=-all
@@ -36,28 +37,46 @@ expand() {
 # The reverse, for --bless: absolute paths back to placeholders.
 unexpand() { sed -e "s|$scratch/in|@IN@|g" -e "s|$scratch/app|@APP@|g"; }
 
-# The stand-in editor's record: one argument per line. Under Wine the program token of the
-# command line is Wine's ("notepad", quoted); what follows it is the program's.
+# Under Wine the stand-in editor is the system's Notepad, which Wine runs instead of its own
+# only when told to. Copies planted beside the program and in the working folder must never run.
+if [ -n "$wine" ]; then
+  system=${WINEPREFIX:?the Wine prefix whose Notepad is replaced}/drive_c/windows
+  "$wine" cmd /c exit </dev/null >/dev/null 2>&1  # makes the prefix on first use
+  cp "$helpers/notepad.exe" "$system/system32/notepad.exe" &&
+    cp "$helpers/notepad.exe" "$system/notepad.exe" || exit 1
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};notepad.exe=n"
+fi
+
+# The stand-in editor's record: one argument per line.
 editor_record() {
   if [ -z "$wine" ]; then cat "$scratch/editor-args" 2>/dev/null; return; fi
-  [ -f "$scratch/app/notepad-command-line.txt" ] &&
-    iconv -f UTF-16LE -t UTF-8 "$scratch/app/notepad-command-line.txt" | sed 's/^"[^"]*" //; $a\'
+  [ -f "$system/system32/notepad-command-line.txt" ] &&
+    iconv -f UTF-16LE -t UTF-8 "$system/system32/notepad-command-line.txt"
 }
 
 fail() { echo "FAIL $name: $*"; ok=0; }
 
 run_case() {
-  local dir=$1 program ok=1 status=0 line in_path app_path closed='' stdin=/dev/null
+  local dir=$1 program ok=1 status=0 line in_path app_path closed='' stdin=/dev/null app
   local -a argv=()
   name=$(basename "$dir") scratch=$work/$(basename "$dir")
-  if [ -n "$wine" ] && [ -e "$dir/posix-only" ]; then skipped=$((skipped + 1)); return; fi
+  local elsewhere=windows-only
+  [ -z "$wine" ] || elsewhere=posix-only
+  if [ -e "$dir/$elsewhere" ]; then skipped=$((skipped + 1)); return; fi
   # AddressSanitizer builds reserve terabytes up front, so no address-space limit can hold
   # them: their run sets CASES_NO_ULIMIT, and a case that needs the limit is left out.
   if [ -n "${CASES_NO_ULIMIT:-}" ] && [ -f "$dir/ulimit" ]; then
     echo "SKIP $name: needs an address-space limit"
     skipped=$((skipped + 1)); return
   fi
-  mkdir -p "$scratch/in" "$scratch/app" "$scratch/tools"
+  mkdir -p "$scratch/in" "$scratch/tools"
+  # app is the program's folder, or a link to it where it lies deeper than 260 characters.
+  app=$scratch/app
+  if [ -f "$dir/deep-app" ]; then
+    app=$scratch$(printf '/a deep folder %0100d' 1 2 3)/app
+    mkdir -p "$app" && ln -s "$app" "$scratch/app"
+  fi
+  mkdir -p "$app"
   read -r program <"$dir/args"
   local exe=$program out=$scratch/stdout err=$scratch/stderr
   [ -z "$wine" ] || exe=${program^}.exe
@@ -68,22 +87,40 @@ run_case() {
     echo "SKIP $name: no small file system can be mounted (needs root)"
     skipped=$((skipped + 1)); return
   fi
-  cp "$programs/$exe" ${wine:+"$notepad"} "$scratch/app/"
+  cp "$programs/$exe" "$scratch/app/"
+  [ -z "$wine" ] || { cp "$helpers/notepad.exe" "$scratch/app/" &&
+    cp "$helpers/notepad.exe" "$scratch/in/" && rm -f "$system/system32/notepad-command-line.txt"; }
   [ ! -f "$dir/disk" ] || head -c 1G /dev/zero >"$scratch/app/filler" 2>/dev/null
   [ ! -d "$dir/in" ] || cp -a "$dir/in/." "$scratch/in/"
   [ ! -d "$dir/app" ] || cp -a "$dir/app/." "$scratch/app/"
   (cd "$scratch" && CASES="$cases" bash "$cases/inputs.sh" "$name") || fail "inputs not made"
-  cp -a "$scratch/app" "$scratch/app.before"
+  mkdir "$scratch/app.before" && cp -a "$scratch/app/." "$scratch/app.before/"
 
-  in_path=$(platform_path "$scratch/in") app_path=$(platform_path "$scratch/app")
+  in_path=$(platform_path "$scratch/in") app_path=$(platform_path "$app")
   { read -r line; while IFS= read -r line || [ -n "$line" ]; do
       printf -v line '%b' "$line"; [ -z "$wine" ] || line=${line//\//\\}
       line=${line//@IN@/$in_path}; argv+=("${line//@APP@/$app_path}"); done; } <"$dir/args"
   [ ! -f "$dir/stdin" ] || stdin=$dir/stdin
   [ ! -f "$dir/closed" ] || [ -n "$wine" ] || closed=" $(cat "$dir/closed") "
   if [ -n "$wine" ]; then
-    (cd "$scratch/in" && timeout 300 "$wine" "$app_path\\$exe" "${argv[@]}") \
-      <"$stdin" >"$out" 2>"$err" || status=$?
+    # How the program is started: by Wine itself from the input folder, or through launch.exe
+    # with an exact command line as Explorer (from another working folder), a script (forward
+    # slashes) or cmd (by bare name, in the program's folder or found through PATH) start it.
+    local command='' folder=$in_path search=''
+    case $(cat "$dir/launch" 2>/dev/null) in
+      explorer) command="\"$app_path\\$exe\"" folder='C:\windows' ;;
+      slashes) command="\"${app_path//\\//}/$exe\"" ;;
+      cmd) command="cmd /c $exe" folder=$app_path ;;
+      path) command="cmd /c $exe" search=$app_path ;;
+    esac
+    if [ -z "$command" ]; then
+      (cd "$scratch/in" && timeout 300 "$wine" "$app_path\\$exe" "${argv[@]}") \
+        <"$stdin" >"$out" 2>"$err" || status=$?
+    else
+      for line in "${argv[@]}"; do command+=" \"$line\""; done
+      (cd "$scratch/in" && WINEPATH=$search timeout 300 "$wine" "$helpers/launch.exe" "$folder" \
+        "$command") <"$stdin" >"$out" 2>"$err" || status=$?
+    fi
     # The command interpreter's own pause prompt, worded and ended as on the other platforms.
     sed -i '$s/^Press any key to continue\.\.\. *$/Press any key to continue . . . /' "$out"
     [ -z "$(tail -c 1 "$out")" ] || echo >>"$out"
@@ -92,10 +129,21 @@ run_case() {
     printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.part" && mv "%s.part" "%s"\n' \
       "$args_file" "$args_file" "$args_file" >"$scratch/tools/xdg-open"
     chmod +x "$scratch/tools/xdg-open"
+    # Failures injected into system calls, or a system without /dev (a minimal sandbox).
+    local -a wrap=()
+    # shellcheck disable=SC2046 # the file holds strace's options, split at blanks
+    [ ! -f "$dir/strace" ] || wrap=(strace -f -qq -o /dev/null $(<"$dir/strace"))
+    if [ -f "$dir/no-dev" ]; then
+      if [ "$(id -u)" -ne 0 ]; then
+        echo "SKIP $name: an empty /dev needs a mount namespace (root)"
+        skipped=$((skipped + 1)); return
+      fi
+      wrap=(unshare -m sh -c 'mount -t tmpfs none /dev && exec "$@"' sh)
+    fi
     (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
       { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
       for fd in $closed; do eval "exec $fd>&-"; done &&
-      exec timeout 300 "$scratch/app/$program" "${argv[@]}") \
+      exec "${wrap[@]}" timeout 300 "$scratch/app/$program" "${argv[@]}") \
       <"$stdin" >"$out" 2>"$err" || status=$?
   fi
   [ "$status" -eq 0 ] || fail "exit code $status"
@@ -124,13 +172,16 @@ run_case() {
   elif [ -n "$record" ]; then
     fail "editor started on [$record]"
   fi
+  for file in "$scratch"/{app,in}/notepad-command-line.txt; do
+    [ ! -e "$file" ] || fail "a planted notepad.exe ran: $(iconv -f UTF-16LE -t UTF-8 "$file")"
+  done
 
   # Files in the program's folder: those there before unchanged, the new ones as expected.
   local file base written
   [ "$bless" -eq 0 ] || rm -rf "$dir/out"
   for file in "$scratch/app"/*; do
     base=$(basename "$file")
-    case $base in "$exe" | notepad.exe | notepad-command-line.txt*) continue ;; esac
+    case $base in "$exe" | notepad.exe | notepad-command-line.txt) continue ;; esac
     if [ -L "$scratch/app.before/$base" ]; then
       [ "$(readlink "$file")" = "$(readlink "$scratch/app.before/$base")" ] || fail "$base changed"
     elif [ -e "$scratch/app.before/$base" ]; then

@@ -36,9 +36,12 @@ in_terminal() {
 }
 
 if [ -n "$wine" ]; then
-  lumtass=$(printf '%q ' "$wine" "$programs/Lumtass.exe")
-  brevane=$(printf '%q ' "$wine" "$work/full/Brevane.exe")
-  cp "$programs/Brevane.exe" full/
+  cp "$programs/Lumtass.exe" "$helpers/console_state.exe" . && cp "$programs/Brevane.exe" full/
+  # One console session, as in a cmd window the user keeps using: the console's state is logged
+  # before and after each program, and must come back as it was.
+  state='console_state.exe state.log'
+  run="$(printf '%q ' "$wine" cmd /c "console_state.exe set state.log & Lumtass.exe gone.ogg A.wav \
+    & $state & Lumtass.exe & $state & full\Brevane.exe A.wav & $state"); echo RAN"
   expected=$here/wine.txt
   # The console set-up read back from the real console Wine makes for a terminal.
   timeout 300 script -qec "$(printf '%q ' "$wine" "$helpers/console_check.exe") </dev/null" \
@@ -47,15 +50,18 @@ if [ -n "$wine" ]; then
     echo "FAIL: console check"; cat check.out; failed=1
   fi
 else
-  lumtass=$programs/lumtass brevane=$work/full/brevane
   cp "$programs/brevane" full/
+  run="$programs/lumtass gone.ogg A.wav; echo RAN; $programs/lumtass; full/brevane A.wav"
   expected=$here/native.txt
 fi
 # Measured and n/a lines, then the usage line, then the write failure.
-in_terminal run.out "$lumtass gone.ogg A.wav; echo RAN; $lumtass; $brevane A.wav
+in_terminal run.out "$run
   stty -a | tr ' ;' '\n\n' | grep -x -- '-\?\(icanon\|echo\)'"
 sed 's/\r$//' run.out | cat -v >rendered.txt
 [ -f run.out.waited ] || { echo "FAIL: the pause did not wait for a key"; failed=1; }
+if [ -n "$wine" ] && [ "$(sort -u state.log | wc -l)/$(wc -l <state.log)" != 1/4 ]; then
+  echo "FAIL: the console is not left as found"; cat state.log; failed=1
+fi
 if [ "$bless" -eq 1 ]; then cp rendered.txt "$expected"
 elif ! cmp -s "$expected" rendered.txt; then
   echo "FAIL: the terminal shows"; diff -u "$expected" rendered.txt; failed=1

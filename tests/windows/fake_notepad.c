@@ -1,7 +1,10 @@
-/* Stands in for the system text editor in the end-to-end runs. Placed beside the program under
-   test, where the shell's search for "notepad" looks first, it records its whole command line
-   as UTF-16LE text in notepad-command-line.txt beside itself, then exits. */
+/* Stands in for the system text editor in the end-to-end runs, in the test Wine prefix's
+   Windows folders (and, planted, where a search for "notepad" would find it first: it must
+   never run there). It records the arguments of its command line, one per line, as UTF-16LE
+   text in notepad-command-line.txt beside itself, then exits. */
 #include <windows.h>
+
+#include <shellapi.h>
 
 int wmain(void) {
   wchar_t path[MAX_PATH + 64];
@@ -18,10 +21,13 @@ int wmain(void) {
   const HANDLE file = CreateFileW(partial, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
   if (file == INVALID_HANDLE_VALUE) return 1;
-  const wchar_t* command_line = GetCommandLineW();
-  DWORD written = 0;
-  WriteFile(file, command_line, (DWORD)(lstrlenW(command_line) * sizeof(wchar_t)), &written,
-            NULL);
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 1; args != NULL && i < count; ++i) {
+    DWORD written = 0;
+    WriteFile(file, args[i], (DWORD)(lstrlenW(args[i]) * sizeof(wchar_t)), &written, NULL);
+    WriteFile(file, L"\n", sizeof(wchar_t), &written, NULL);
+  }
   CloseHandle(file);
   return MoveFileExW(partial, path, MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }
