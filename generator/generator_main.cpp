@@ -29,7 +29,8 @@ void Generate(ConsoleOutput& console, const std::vector<std::u16string>& args) {
   writer.Begin();
   bool first = true;
   for (const auto& [key, seconds] : table) {
-    if (first) writer.Definitions(key);
+    // TRACK_PATH points where the tracks in the file are, not at a stray n/a file's folder.
+    if (first) writer.Definitions(TrackPathKey(table));
     first = false;
     WriteFileLine(console, FileNameOf(key), seconds);
     writer.Block(key, seconds);

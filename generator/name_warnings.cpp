@@ -27,15 +27,30 @@ std::u16string FoldedCase(std::u16string_view name) {
   return folded;
 }
 
+// What FindUnwritable found, for a reason text.
+std::u16string Described(Unwritable found) {
+  switch (found) {
+    case Unwritable::kControlCharacter:
+      return u"a control character";
+    case Unwritable::kLineSeparator:
+      return u"a line or paragraph separator";
+    case Unwritable::kNotUnicode:
+      return u"text that is not valid Unicode";
+    case Unwritable::kNone:
+      break;
+  }
+  return u"";
+}
+
 }  // namespace
 
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
   std::vector<NameWarning> warnings;
   if (table.empty()) return warnings;
-  const std::u16string_view folder = FolderOf(table.begin()->first);
-  if (HoldsControlCharacter(folder)) {
+  const std::u16string_view folder = FolderOf(TrackPathKey(table));
+  if (const Unwritable found = FindUnwritable(folder); found != Unwritable::kNone) {
     warnings.push_back({std::u16string(folder),
-                        u"folder holds a control character, marked U+FFFD in TRACK_PATH"});
+                        u"folder holds " + Described(found) + u", marked U+FFFD in TRACK_PATH"});
   }
 
   std::map<std::u16string, int> class_name_count;
@@ -48,8 +63,8 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
     if (seconds < 0) continue;
     const std::u16string_view file_name = FileNameOf(key);
     if (!HasTrackBlock(key, seconds)) {
-      warnings.push_back(
-          {std::u16string(file_name), u"holds a control character, left out of the file"});
+      warnings.push_back({std::u16string(file_name),
+                          u"holds " + Described(FindUnwritable(file_name)) + u", left out of the file"});
       continue;
     }
     const std::u16string_view class_name = TrackClassName(file_name);
@@ -62,6 +77,11 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
     if (class_name_count[FoldedCase(class_name)] > 1) {
       if (!reason.empty()) reason += u"; ";
       reason += u"class name also used by another track";
+    }
+    // One TRACK_PATH serves every track: the game looks for this one in the wrong folder.
+    if (FolderOf(key) != folder) {
+      if (!reason.empty()) reason += u"; ";
+      reason += u"outside the TRACK_PATH folder";
     }
     if (!reason.empty()) warnings.push_back({std::u16string(file_name), reason});
   }

@@ -15,11 +15,12 @@ struct NameWarning {
 };
 
 // The warnings for the file written from `table` (keys are full paths), in table order: the
-// first entry's folder when it holds a control character; then each measured entry whose file
-// name holds a control character (left out of the file), or whose class name is empty, is not
-// a letter or underscore followed by letters, digits and underscores (ASCII), or equals
-// another measured entry's ignoring ASCII case. Several reasons for one entry share its line.
-// Entries that are not measured give none: they write nothing.
+// TRACK_PATH folder (see TrackPathKey) when it holds what the file cannot hold as it is; then
+// each measured entry whose file name cannot be written (left out of the file), or whose
+// class name is empty, is not a letter or underscore followed by letters, digits and
+// underscores (ASCII), or equals another measured entry's ignoring ASCII case, or whose folder
+// is not the TRACK_PATH folder. Several reasons for one entry share its line. Entries that are
+// not measured give none: they write nothing.
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table);
 
 // One block after the table: an empty line, a heading and one "name  -  reason" line per

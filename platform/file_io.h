@@ -20,6 +20,8 @@ class OutputFile {
   // a separator, or empty for the current folder) and stores its path in `*path`. Its name
   // never looks like a finished output: a dot file ending in ".tmp" on POSIX, "~" ... ".tmp"
   // on Windows. Returns nullptr (and leaves `*path` empty) when none can be created.
+  // On POSIX its descriptor is never 0, 1 or 2, even when one of those was closed, so no
+  // console text can reach it.
   static std::unique_ptr<OutputFile> CreateTemporary(const std::u16string& folder_prefix,
                                                      std::u16string* path);
 
@@ -34,10 +36,12 @@ class OutputFile {
   virtual bool Close() = 0;
 };
 
-// Gives the closed file at `from` the name `to` in the same folder in one step, never
-// replacing what already has that name (a file, a folder, a link): the file appears under
-// `to` complete or not at all. False when the name is taken or the rename failed; the file
-// then keeps its old name.
+// Gives the closed file at `from` the name `to` in the same folder, never replacing what
+// already has that name (a file, a folder, a link): the file appears under `to` complete or
+// not at all. False when the name is taken or the rename failed; the file then keeps its old
+// name. On POSIX file systems with neither a no-replace rename nor hard links, the name is
+// first claimed by an empty file, which the whole file then replaces: a run killed between
+// the two leaves that empty file.
 bool PublishFile(const std::u16string& from, const std::u16string& to);
 
 // Deletes the file at `path`; false when it could not.

@@ -43,6 +43,24 @@ class PosixOutputFile : public OutputFile {
   int fd_;
 };
 
+// `fd` moved to a number above the standard descriptors. Where one of 0, 1 and 2 was closed
+// and /dev/null could not fill it (a minimal sandbox), a new file takes its number, and console
+// writes would land in it. -1 (and `fd` closed) when no other number is free.
+int AboveStandardDescriptors(int fd) {
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  ::close(fd);
+  return moved;
+}
+
+// Creates `name` new and empty for writing, never following or replacing anything.
+int CreateNew(const std::string& name) {
+  // O_EXCL also refuses a symbolic link planted under the name, even a dangling one; 0666 lets
+  // the umask decide, as for any file the user creates.
+  return AboveStandardDescriptors(
+      ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+}
+
 }  // namespace
 
 std::FILE* OpenFileForReading(const std::u16string& path) {
@@ -69,10 +87,7 @@ std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& fo
   // Another run may use the same number in a shared folder after a pid wraps: try on.
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = prefix + std::to_string(attempt) + ".tmp";
-    // O_EXCL also refuses a symbolic link planted under the name, even a dangling one; 0666
-    // lets the umask decide, as for any file the user creates.
-    const int fd =
-        ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+    const int fd = CreateNew(name);
     if (fd >= 0) {
       *path = Utf8ToUtf16(name);
       return std::make_unique<PosixOutputFile>(fd);
@@ -89,13 +104,23 @@ bool PublishFile(const std::u16string& from, const std::u16string& to) {
       0) {
     return true;
   }
+  if (errno != EINVAL && errno != ENOSYS) return false;
   // A filesystem or kernel without the no-replace rename: a hard link never replaces either,
   // and the old name goes once the new one holds the whole file.
-  if ((errno != EINVAL && errno != ENOSYS) || ::link(old_name.c_str(), new_name.c_str()) != 0) {
-    return false;
+  if (::link(old_name.c_str(), new_name.c_str()) == 0) {
+    (void)::unlink(old_name.c_str());  // a leftover temporary name is harmless
+    return true;
   }
-  (void)::unlink(old_name.c_str());  // a leftover temporary name is harmless
-  return true;
+  if (errno == EEXIST) return false;
+  // Nor hard links (FUSE-style network shares, some FAT drivers): the name is claimed with an
+  // empty file only this run owns, which the finished file then replaces. Nothing another
+  // program made is replaced, and the name holds the claim or the whole file, never a part.
+  const int claim = CreateNew(new_name);
+  if (claim < 0) return false;
+  ::close(claim);
+  if (::rename(old_name.c_str(), new_name.c_str()) == 0) return true;
+  (void)::unlink(new_name.c_str());
+  return false;
 }
 
 bool RemoveFile(const std::u16string& path) {

@@ -45,6 +45,12 @@ case $1 in
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
   closed_descriptors | generator_full_disk | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
+  generator_no_dev_null) wave in/outro.wav 1000 5668 ;;
+  generator_no_rename_or_link) wave in/outro.wav 1000 5668; printf taken >app/config.cpp ;;
+  # A stray file that is not audio in another folder, and tracks from two folders.
+  generator_track_folder) mkdir -p in/Docs in/Music/Album; printf 'not audio' >in/Docs/notes.txt; wave in/Music/theme.wav 8000 8000; wave in/Music/Album/song.wav 8000 4000 ;;
+  # A folder and names from an old archive (Latin-1, not UTF-8); C1 and Unicode line breaks.
+  generator_unwritable_names) d=$'in/Lieder f\xfcr'; mkdir "$d"; for n in a.wav $'b.w\xe9v' $'nel\xc2\x85.wav' $'ls\xe2\x80\xa8.wav' $'ps\xe2\x80\xa9.wav'; do wave "$d/$n" 8000 4000; done ;;
   generator_dangling_link) wave in/outro.wav 1000 5668; ln -s ../victim app/config.cpp ;;
   hostile_within_256mib) cp "$data"/../hostile/data/*.ogg in/; cp "$data/vorbis_stereo_44k.ogg" in/zz-good.ogg ;;
   hostile_inputs) cd in; cp "$data"/../hostile/data/*.ogg .; cp "$data/vorbis_stereo_44k.ogg" zz-good.ogg; mkfifo fifo.ogg; mkdir folder.wav; : >empty.ogg
