@@ -63,8 +63,8 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
     if (seconds < 0) continue;
     const std::u16string_view file_name = FileNameOf(key);
     if (!HasTrackBlock(key, seconds)) {
-      warnings.push_back({std::u16string(file_name),
-                          u"holds " + Described(FindUnwritable(file_name)) + u", left out of the file"});
+      const std::u16string what = Described(FindUnwritable(file_name));
+      warnings.push_back({std::u16string(file_name), u"holds " + what + u", left out of the file"});
       continue;
     }
     const std::u16string_view class_name = TrackClassName(file_name);
