@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <new>
 
 #include "platform/file_io.h"
+#include "probe/decoder_memory.h"
 #include "probe/ogg_header_check.h"
 #include "probe/stream_seek.h"
 
@@ -57,9 +57,8 @@ float VorbisSeconds(const std::u16string& path, int& decoder_opens) {
   // Beyond the largest area the decoder still decides: the estimate may be a little high.
   std::uint64_t area_size = std::min(needed, kLargestDecoderArea);
   for (;;) {
-    // Not zeroed: the decoder touches only the pages it uses. Short of memory (a small address
-    // space), the file is n/a.
-    const std::unique_ptr<char[]> area(new (std::nothrow) char[area_size]);
+    // Short of memory (a small address space), the file is n/a.
+    const DecoderMemory area = AllocateDecoderMemory(static_cast<std::size_t>(area_size));
     if (area == nullptr) return -1.0f;
     const stb_vorbis_alloc alloc{area.get(), static_cast<int>(area_size)};
     // The stream stays ours, so that a retry reads it again from the start.
