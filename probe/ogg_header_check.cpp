@@ -153,6 +153,14 @@ class PacketReader {
     return true;
   }
 
+  // Read(&byte, 1), without its loop while the segment lasts: the setup header is read so.
+  bool ReadByte(std::uint8_t& byte) {
+    if (segment_left_ == 0) return Read(&byte, 1);
+    byte = body_[body_position_++];
+    --segment_left_;
+    return true;
+  }
+
   // Drops what is left of the packet.
   bool SkipRest() {
     while (Read(nullptr, 65536)) {
@@ -274,7 +282,7 @@ class PacketReader {
   std::array<std::uint8_t, 255> lacing_{};
   std::size_t segment_count_ = 0;
   std::size_t next_segment_ = 0;
-  std::array<std::uint8_t, 255 * 255> body_{};
+  std::array<std::uint8_t, 255 * 255> body_;  // not zeroed: only what a page filled is read
   std::size_t body_position_ = 0;
   std::size_t segment_left_ = 0;  // bytes of the current segment not read yet
   bool packet_ended_ = false;     // the current segment is the packet's last
@@ -289,7 +297,7 @@ class BitReader {
   bool Read(int count, std::uint32_t& value) {
     while (available_ < count) {
       std::uint8_t byte;
-      if (!packet_.Read(&byte, 1)) return false;
+      if (!packet_.ReadByte(byte)) return false;
       bits_ |= static_cast<std::uint64_t>(byte) << available_;
       available_ += 8;
     }
@@ -821,6 +829,10 @@ bool CanFindOggLength(ByteSource& source, std::uint64_t size) {
   // it as false only overestimates.
   std::uint64_t cost = span;
   for (std::size_t at = 0; at + 4 <= span; ++at) {
+    // Straight to the next 'O': a real tail is mostly audio, with few of them.
+    const void* next = std::memchr(tail.get() + at, 'O', span - 3 - at);
+    if (next == nullptr) break;
+    at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - tail.get());
     if (std::memcmp(tail.get() + at, "OggS", 4) != 0) continue;
     const std::uint8_t* header = tail.get() + at;
     const std::size_t left = span - at;
