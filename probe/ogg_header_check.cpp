@@ -161,6 +161,9 @@ class PacketReader {
     return true;
   }
 
+  // The next byte when the current segment still holds it; never loads a page.
+  bool ByteInSegment(std::uint8_t& byte) { return segment_left_ != 0 && ReadByte(byte); }
+
   // Drops what is left of the packet.
   bool SkipRest() {
     while (Read(nullptr, 65536)) {
@@ -304,6 +307,21 @@ class BitReader {
     value = static_cast<std::uint32_t>(bits_ & ((std::uint64_t{1} << count) - 1));
     bits_ >>= count;
     available_ -= count;
+    return true;
+  }
+
+  // Skips the next eight bits if they are at hand (read or in the current segment) and all
+  // zero: eight absent entries of a sparse codebook at once.
+  bool SkipZeroByte() {
+    std::uint8_t byte;
+    if (available_ < 8) {
+      if (!packet_.ByteInSegment(byte)) return false;
+      bits_ |= static_cast<std::uint64_t>(byte) << available_;
+      available_ += 8;
+    }
+    if ((bits_ & 0xFF) != 0) return false;
+    bits_ >>= 8;
+    available_ -= 8;
     return true;
   }
 
@@ -508,6 +526,10 @@ class SetupChecker {
     }
     for (std::uint32_t entry = 0; entry < entries; ++entry) {
       std::uint32_t present = 1;
+      if (sparse && entries - entry >= 8 && bits_.SkipZeroByte()) {
+        entry += 7;
+        continue;
+      }
       if (sparse && !Bits(1, present)) return false;
       if (present != 0) {
         if (!Bits(5, length)) return false;
