@@ -105,8 +105,8 @@ cc -O2 -o "$work/decoder_only" "$here/bench/decoder_only.c" $(pkg-config --cflag
 oggs=("$work"/corpus/o*.ogg)
 t_d=$(seconds_of "$work/decoder_only" "${oggs[@]}")
 t_o=$(seconds_of "$lumtass" "${oggs[@]}")
-printf 'decoder alone %8.3f s   lumtass %8.3f s   difference %8.1f us/file\n' "$t_d" "$t_o" \
-  "$(echo "($t_o - $t_d) * 1000000 / ${#oggs[@]}" | bc -l)"
+printf 'decoder alone %8.3f s   lumtass %8.3f s   difference %8.1f us/file   (%.2fx)\n' "$t_d" "$t_o" \
+  "$(echo "($t_o - $t_d) * 1000000 / ${#oggs[@]}" | bc -l)" "$(echo "$t_o / $t_d" | bc -l)"
 
 echo
 echo "== linearity: lumtass on the first N files =="

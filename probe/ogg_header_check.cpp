@@ -19,6 +19,17 @@ constexpr std::uint32_t kCodebookSync = 0x564342;  // "BCV", read least signific
 constexpr std::uint32_t kMaxLookupSize = 0x7FFFFFFF;
 // The decoder starts its last-page search this far before the end of the file.
 constexpr std::size_t kLastPageSearchSpan = 65536;
+// The decoder's own structures as Debian's stb_vorbis 1.22 lays them out on x86-64 (1904,
+// 2120, 1596, 32 and 48 bytes), rounded up: the decoder proper, a codebook, a floor, a residue,
+// a mapping.
+constexpr std::uint64_t kDecoderStateBytes = 2048;
+constexpr std::uint64_t kCodebookStateBytes = 2176;
+constexpr std::uint64_t kFloorStateBytes = 1664;
+constexpr std::uint64_t kResidueStateBytes = 64;
+constexpr std::uint64_t kMappingStateBytes = 64;
+// Codes longer than this go into a codebook's sorted tables.
+constexpr std::uint32_t kFastHuffmanLength = 10;
+constexpr std::uint64_t kPointerBytes = sizeof(void*);
 
 std::uint32_t Le32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -45,6 +56,23 @@ std::uint64_t CappedPower(std::uint64_t base, std::uint32_t exponent) {
   }
   return result;
 }
+
+// The decoder's memory area as it fills it while it opens a stream: what it keeps is taken
+// from the bottom, each allocation rounded up to 8 bytes, and temporary blocks from the top.
+// The area must hold, at every moment, both together.
+class DecoderArea {
+ public:
+  void Keep(std::uint64_t bytes, std::uint64_t times = 1) { kept_ += times * RoundUp(bytes); }
+  // Temporary blocks of `bytes` in all, alive while everything kept so far is.
+  void Borrow(std::uint64_t bytes) { peak_ = std::max(peak_, kept_ + bytes); }
+  std::uint64_t Needed() const { return std::max(kept_, peak_); }
+
+  static std::uint64_t RoundUp(std::uint64_t bytes) { return (bytes + 7) & ~std::uint64_t{7}; }
+
+ private:
+  std::uint64_t kept_ = 0;
+  std::uint64_t peak_ = 0;
+};
 
 // Assigns Huffman codewords to code lengths in entry order, the way the decoder does, to find
 // the length lists it cannot build a code from: too many codes of some length, or the state
@@ -124,6 +152,17 @@ class PacketReader {
     }
     return true;
   }
+
+  // Read(&byte, 1), without its loop while the segment lasts: the setup header is read so.
+  bool ReadByte(std::uint8_t& byte) {
+    if (segment_left_ == 0) return Read(&byte, 1);
+    byte = body_[body_position_++];
+    --segment_left_;
+    return true;
+  }
+
+  // The next byte when the current segment still holds it; never loads a page.
+  bool ByteInSegment(std::uint8_t& byte) { return segment_left_ != 0 && ReadByte(byte); }
 
   // Drops what is left of the packet.
   bool SkipRest() {
@@ -246,7 +285,7 @@ class PacketReader {
   std::array<std::uint8_t, 255> lacing_{};
   std::size_t segment_count_ = 0;
   std::size_t next_segment_ = 0;
-  std::array<std::uint8_t, 255 * 255> body_{};
+  std::array<std::uint8_t, 255 * 255> body_;  // not zeroed: only what a page filled is read
   std::size_t body_position_ = 0;
   std::size_t segment_left_ = 0;  // bytes of the current segment not read yet
   bool packet_ended_ = false;     // the current segment is the packet's last
@@ -261,13 +300,28 @@ class BitReader {
   bool Read(int count, std::uint32_t& value) {
     while (available_ < count) {
       std::uint8_t byte;
-      if (!packet_.Read(&byte, 1)) return false;
+      if (!packet_.ReadByte(byte)) return false;
       bits_ |= static_cast<std::uint64_t>(byte) << available_;
       available_ += 8;
     }
     value = static_cast<std::uint32_t>(bits_ & ((std::uint64_t{1} << count) - 1));
     bits_ >>= count;
     available_ -= count;
+    return true;
+  }
+
+  // Skips the next eight bits if they are at hand (read or in the current segment) and all
+  // zero: eight absent entries of a sparse codebook at once.
+  bool SkipZeroByte() {
+    std::uint8_t byte;
+    if (available_ < 8) {
+      if (!packet_.ByteInSegment(byte)) return false;
+      bits_ |= static_cast<std::uint64_t>(byte) << available_;
+      available_ += 8;
+    }
+    if ((bits_ & 0xFF) != 0) return false;
+    bits_ >>= 8;
+    available_ -= 8;
     return true;
   }
 
@@ -279,7 +333,8 @@ class BitReader {
 
 struct IdentificationFields {
   std::uint32_t channels = 0;
-  std::uint32_t long_block = 0;  // samples
+  std::uint32_t short_block = 0;  // samples
+  std::uint32_t long_block = 0;
 };
 
 OggHeaderVerdict CheckIdentification(PacketReader& packet, IdentificationFields& fields) {
@@ -297,14 +352,15 @@ OggHeaderVerdict CheckIdentification(PacketReader& packet, IdentificationFields&
     return OggHeaderVerdict::kBadIdentification;
   }
   fields.channels = channels;
+  fields.short_block = std::uint32_t{1} << short_exponent;
   fields.long_block = std::uint32_t{1} << long_exponent;
   return OggHeaderVerdict::kSafe;
 }
 
 // The comment header is walked, never stored: each length is checked by skipping that many
 // bytes, so a length near 2^32 or a count near 2^32 costs no memory and at most one pass over
-// the packet's real bytes.
-OggHeaderVerdict CheckComment(PacketReader& packet) {
+// the packet's real bytes. The decoder keeps every string, with a terminating zero.
+OggHeaderVerdict CheckComment(PacketReader& packet, DecoderArea& area) {
   // Past the end of the packet, a read failure is the field's fault; a bad page is the page's.
   const auto fail = [&packet](OggHeaderVerdict field_fault) {
     return packet.fault() != OggHeaderVerdict::kSafe ? packet.fault() : field_fault;
@@ -317,12 +373,15 @@ OggHeaderVerdict CheckComment(PacketReader& packet) {
   if (!packet.Read(field, 4) || !packet.Read(nullptr, Le32(field))) {
     return fail(OggHeaderVerdict::kBadVendorLength);
   }
+  area.Keep(std::uint64_t{Le32(field)} + 1);
   if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
   const std::uint32_t count = Le32(field);
   if (count > kMaxVorbisComments) return OggHeaderVerdict::kBadCommentCount;
+  if (count > 0) area.Keep(kPointerBytes * count);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
     if (!packet.Read(nullptr, Le32(field))) return fail(OggHeaderVerdict::kBadCommentLength);
+    area.Keep(std::uint64_t{Le32(field)} + 1);
   }
   std::uint8_t framing;
   if (!packet.Read(&framing, 1) || (framing & 1) == 0) {
@@ -333,12 +392,13 @@ OggHeaderVerdict CheckComment(PacketReader& packet) {
 }
 
 // Walks the setup header field by field as the decoder parses it, refusing what the decoder
-// refuses and what would make it allocate or work beyond the caps. Stops after the modes: the
-// decoder parses nothing after them.
+// refuses and what would make it allocate or work beyond the caps, and counting what it
+// allocates. Stops after the modes: the decoder parses nothing after them.
 class SetupChecker {
  public:
-  SetupChecker(PacketReader& packet, const IdentificationFields& identification)
-      : packet_(packet), bits_(packet), identification_(identification) {}
+  SetupChecker(PacketReader& packet, const IdentificationFields& identification,
+               DecoderArea& area)
+      : packet_(packet), bits_(packet), identification_(identification), area_(area) {}
 
   OggHeaderVerdict Check() {
     std::uint8_t bytes[7];
@@ -347,6 +407,7 @@ class SetupChecker {
                                                         : OggHeaderVerdict::kBadSetup;
     }
     if (Codebooks() && TimeDomain() && Floors() && Residues() && Mappings() && Modes()) {
+      KeepBuffers();
       return OggHeaderVerdict::kSafe;
     }
     return verdict_;
@@ -356,6 +417,11 @@ class SetupChecker {
   struct Codebook {
     std::uint32_t entries;
     std::uint32_t dimensions;
+  };
+
+  struct CodeCounts {
+    std::uint64_t present = 0;  // entries with a code
+    std::uint64_t long_codes = 0;  // codes longer than kFastHuffmanLength
   };
 
   bool Fail(OggHeaderVerdict verdict) {
@@ -388,6 +454,7 @@ class SetupChecker {
     if (!Bits(8, count)) return false;
     ++count;
     if (count > kMaxVorbisCodebooks) return Fail(OggHeaderVerdict::kSetupTooLarge);
+    area_.Keep(kCodebookStateBytes * count);
     for (std::uint32_t i = 0; i < count; ++i) {
       if (!OneCodebook()) return false;
     }
@@ -414,11 +481,28 @@ class SetupChecker {
       return Fail(OggHeaderVerdict::kSetupTooLarge);
     }
     codebooks_[codebook_count_++] = {entries, dimensions};
-    if (!CodewordLengths(entries, ordered != 0, sparse != 0)) return false;
-    return LookupTable(entries, dimensions);
+    CodeCounts codes;
+    if (!CodewordLengths(entries, ordered != 0, sparse != 0, codes)) return false;
+    // A sparse codebook with at least a quarter of its entries present is kept as a full one,
+    // its lengths copied out of a temporary block. Codes too long for the decoder's direct
+    // lookup go into sorted tables: all of a sparse codebook's, built in temporary blocks.
+    const bool stays_sparse = sparse != 0 && codes.present < entries / 4;
+    const std::uint64_t sorted = stays_sparse ? codes.present : codes.long_codes;
+    if (!stays_sparse) {
+      area_.Keep(entries);
+      if (sparse != 0) area_.Borrow(DecoderArea::RoundUp(entries));
+      area_.Keep(std::uint64_t{4} * entries);
+    } else if (sorted > 0) {
+      area_.Keep(sorted);
+    }
+    if (sorted > 0) area_.Keep(4 * (sorted + 1), 2);
+    if (stays_sparse) {
+      area_.Borrow(DecoderArea::RoundUp(entries) + 2 * DecoderArea::RoundUp(4 * sorted));
+    }
+    return LookupTable(entries, dimensions, stays_sparse ? sorted : entries);
   }
 
-  bool CodewordLengths(std::uint32_t entries, bool ordered, bool sparse) {
+  bool CodewordLengths(std::uint32_t entries, bool ordered, bool sparse, CodeCounts& codes) {
     CodewordTree tree;
     std::uint32_t length;
     if (ordered) {
@@ -434,12 +518,18 @@ class SetupChecker {
         for (std::uint32_t i = 0; i < run; ++i) {
           if (!tree.Add(static_cast<int>(length))) return Fail(OggHeaderVerdict::kBadSetup);
         }
+        if (length > kFastHuffmanLength) codes.long_codes += run;
         entry += run;
       }
+      codes.present = entries;
       return true;
     }
     for (std::uint32_t entry = 0; entry < entries; ++entry) {
       std::uint32_t present = 1;
+      if (sparse && entries - entry >= 8 && bits_.SkipZeroByte()) {
+        entry += 7;
+        continue;
+      }
       if (sparse && !Bits(1, present)) return false;
       if (present != 0) {
         if (!Bits(5, length)) return false;
@@ -447,12 +537,15 @@ class SetupChecker {
         if (length > kMaxCodewordLength || !tree.Add(static_cast<int>(length))) {
           return Fail(OggHeaderVerdict::kBadSetup);
         }
+        ++codes.present;
+        if (length > kFastHuffmanLength) ++codes.long_codes;
       }
     }
     return true;
   }
 
-  bool LookupTable(std::uint32_t entries, std::uint32_t dimensions) {
+  // `expanded` is how many entries a lookup table of type 1 is expanded for.
+  bool LookupTable(std::uint32_t entries, std::uint32_t dimensions, std::uint64_t expanded) {
     std::uint32_t lookup_type;
     if (!Bits(4, lookup_type)) return false;
     if (lookup_type > 2) return Fail(OggHeaderVerdict::kBadSetup);
@@ -477,6 +570,10 @@ class SetupChecker {
       lookup_values = root;
     }
     if (lookup_values == 0) return Fail(OggHeaderVerdict::kBadSetup);
+    // The values are read into a temporary block of 16-bit numbers, then kept as floats:
+    // type 1 expanded to every entry's dimensions.
+    area_.Keep(4 * (lookup_type == 1 ? expanded * dimensions : lookup_values));
+    area_.Borrow(DecoderArea::RoundUp(2 * lookup_values));
     return SkipBits(lookup_values * value_bits);
   }
 
@@ -493,6 +590,7 @@ class SetupChecker {
   bool Floors() {
     if (!Bits(6, floor_count_)) return false;
     ++floor_count_;
+    area_.Keep(kFloorStateBytes * floor_count_);
     for (std::uint32_t i = 0; i < floor_count_; ++i) {
       std::uint32_t type;
       if (!Bits(16, type)) return false;
@@ -523,19 +621,21 @@ class SetupChecker {
         if (!Index(8, codebook_count_ + 1, value)) return false;
       }
     }
-    std::uint32_t range_bits;
+    std::uint32_t range_bits, values = 2;
     if (!Bits(2, value) || !Bits(4, range_bits)) return false;
     for (std::uint32_t j = 0; j < partitions; ++j) {
-      for (std::uint32_t k = 0; k < class_dimensions[partition_class[j]]; ++k) {
+      for (std::uint32_t k = 0; k < class_dimensions[partition_class[j]]; ++k, ++values) {
         if (!Bits(static_cast<int>(range_bits), value)) return false;
       }
     }
+    longest_floor_ = std::max(longest_floor_, values);
     return true;
   }
 
   bool Residues() {
     if (!Bits(6, residue_count_)) return false;
     ++residue_count_;
+    area_.Keep(kResidueStateBytes * residue_count_);
     for (std::uint32_t i = 0; i < residue_count_; ++i) {
       if (!OneResidue()) return false;
     }
@@ -576,6 +676,16 @@ class SetupChecker {
     if (residue_class_entries_ > kMaxResidueClassEntries || partitions > kMaxResiduePartitions) {
       return Fail(OggHeaderVerdict::kSetupTooLarge);
     }
+    // Eight books per classification; a class vector per classbook entry. While it decodes, the
+    // decoder takes a pointer per partition and channel from the area, and for type 2 it reads
+    // up to a whole long block.
+    const Codebook& book = codebooks_[class_book];
+    area_.Keep(16 * classifications);
+    area_.Keep(kPointerBytes * book.entries);
+    area_.Keep(book.dimensions, book.entries);
+    const std::uint32_t read = type == 2 ? identification_.long_block : half_block;
+    const std::uint32_t decoded = std::min(end, read) - std::min(begin, read);
+    most_partitions_ = std::max(most_partitions_, decoded / partition_size);
     return true;
   }
 
@@ -583,6 +693,9 @@ class SetupChecker {
     const std::uint32_t channels = identification_.channels;
     if (!Bits(6, mapping_count_)) return false;
     ++mapping_count_;
+    // Each mapping with 3 bytes per channel.
+    area_.Keep(kMappingStateBytes * mapping_count_);
+    area_.Keep(3 * channels, mapping_count_);
     for (std::uint32_t i = 0; i < mapping_count_; ++i) {
       std::uint32_t type, flag, submaps = 1, value;
       if (!Bits(16, type)) return false;
@@ -634,9 +747,27 @@ class SetupChecker {
     return true;
   }
 
+  // After the modes: each channel's decode buffers, the transform tables of both block sizes,
+  // then the decoder itself and what decoding one packet borrows.
+  void KeepBuffers() {
+    const std::uint64_t channels = identification_.channels;
+    const std::uint64_t long_block = identification_.long_block;
+    area_.Keep(4 * long_block, channels);
+    area_.Keep(2 * long_block, channels);
+    area_.Keep(2 * longest_floor_, channels);
+    for (const std::uint64_t n : {std::uint64_t{identification_.short_block}, long_block}) {
+      area_.Keep(2 * n, 3);
+      area_.Keep(n);
+      area_.Keep(n / 4);
+    }
+    const std::uint64_t classes = channels * kPointerBytes * (1 + most_partitions_);
+    area_.Borrow(kDecoderStateBytes + std::max(classes, 2 * long_block));
+  }
+
   PacketReader& packet_;
   BitReader bits_;
   const IdentificationFields& identification_;
+  DecoderArea& area_;
   OggHeaderVerdict verdict_ = OggHeaderVerdict::kBadSetup;
   std::array<Codebook, kMaxVorbisCodebooks> codebooks_{};
   std::uint32_t codebook_count_ = 0;
@@ -646,6 +777,8 @@ class SetupChecker {
   std::uint32_t floor_count_ = 0;
   std::uint32_t residue_count_ = 0;
   std::uint32_t mapping_count_ = 0;
+  std::uint32_t longest_floor_ = 0;    // points of the floor with the most
+  std::uint32_t most_partitions_ = 0;  // residue partitions of one channel in a packet
 };
 
 // A borrowed stream as a byte source; the stream's owner closes it.
@@ -672,7 +805,7 @@ class BorrowedStreamSource : public ByteSource {
 
 }  // namespace
 
-OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source) {
+OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t* decoder_area) {
   if (!source.Seek(0)) return OggHeaderVerdict::kBadPage;
   // About 66 KiB of page buffer: kept off the stack of a Windows main thread. Short of
   // memory, the file is simply not given to the decoder.
@@ -683,19 +816,22 @@ OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source) {
   OggHeaderVerdict verdict = CheckIdentification(*packet, identification);
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   if (!packet->BeginPacket()) return packet->fault();
-  verdict = CheckComment(*packet);
+  DecoderArea area;
+  verdict = CheckComment(*packet, area);
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   if (!packet->BeginPacket()) return packet->fault();
-  verdict = SetupChecker(*packet, identification).Check();
+  verdict = SetupChecker(*packet, identification, area).Check();
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   // The decoder reads the rest of the setup packet byte by byte: the pages it spans count too.
   if (!packet->SkipRest()) return packet->fault();
-  return packet->WalkToFirstAudioPacket();
+  verdict = packet->WalkToFirstAudioPacket();
+  if (decoder_area != nullptr) *decoder_area = area.Needed();
+  return verdict;
 }
 
-OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream) {
+OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream, std::uint64_t* decoder_area) {
   BorrowedStreamSource source(stream);
-  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source);
+  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, decoder_area);
   // A short read leaves the end-of-file indicator set; the decoder must start clean.
   std::clearerr(stream);
   if (!SeekStream(stream, 0)) return OggHeaderVerdict::kBadPage;
@@ -715,6 +851,10 @@ bool CanFindOggLength(ByteSource& source, std::uint64_t size) {
   // it as false only overestimates.
   std::uint64_t cost = span;
   for (std::size_t at = 0; at + 4 <= span; ++at) {
+    // Straight to the next 'O': a real tail is mostly audio, with few of them.
+    const void* next = std::memchr(tail.get() + at, 'O', span - 3 - at);
+    if (next == nullptr) break;
+    at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - tail.get());
     if (std::memcmp(tail.get() + at, "OggS", 4) != 0) continue;
     const std::uint8_t* header = tail.get() + at;
     const std::size_t left = span - at;

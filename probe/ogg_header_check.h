@@ -16,18 +16,22 @@
 //
 // Every file a real encoder writes passes. The caps below sit far above what encoders write
 // (libvorbis, its ffmpeg and sox front ends and ffmpeg's own encoder: at most 49 codebooks of
-// at most 6561 entries and 8 dimensions, 19 413 entries and 87 952 entry dimensions in all)
-// and keep what the decoder allocates for its set-up to a few tens of MiB.
+// at most 6561 entries and 8 dimensions, 19 413 entries and 87 952 entry dimensions in all,
+// residues classified by at most 100 entries) and keep the decoder's set-up work to a few
+// hundredths of a second and its memory to a few tens of MiB.
 
-// Bytes of the three header packets together, page headers included: room for embedded cover
-// art of several MiB in the comment header.
-inline constexpr std::uint64_t kMaxVorbisHeaderBytes = std::uint64_t{16} << 20;
+// The largest memory area the decoder is given: the one bound on the memory it takes.
+inline constexpr std::uint64_t kMaxDecoderAreaBytes = std::uint64_t{64} << 20;
+// Bytes of the three header packets together, page headers included. The decoder copies the
+// comment header into its area, so larger headers could not be held (cover art of about 47 MiB,
+// 63 MiB as base64, still fits); it also reads every header byte one at a time.
+inline constexpr std::uint64_t kMaxVorbisHeaderBytes = kMaxDecoderAreaBytes;
 // Comments in the comment header (real files carry a few dozen): the decoder makes one
 // allocation and keeps one pointer per comment.
 inline constexpr std::uint32_t kMaxVorbisComments = 65536;
 // Bytes of the pages after the header packets up to the end of the first audio packet (real
 // files: one page of a few KiB), which the decoder reads byte by byte while it opens.
-inline constexpr std::uint64_t kMaxFirstAudioBytes = std::uint64_t{4} << 20;
+inline constexpr std::uint64_t kMaxFirstAudioBytes = std::uint64_t{1} << 20;
 // Codebooks in the setup header (the format allows 256).
 inline constexpr std::uint32_t kMaxVorbisCodebooks = 128;
 // Entries of one codebook (the format allows 2^24).
@@ -41,11 +45,11 @@ inline constexpr std::uint64_t kMaxCodebookValues = std::uint64_t{1} << 20;
 // decoder builds a mask of that many bits by shifting an int.
 inline constexpr std::uint32_t kMaxCodewordLength = 30;
 // Entries and entries times dimensions, summed over all codebooks.
-inline constexpr std::uint64_t kMaxTotalCodebookEntries = std::uint64_t{1} << 20;
-inline constexpr std::uint64_t kMaxTotalCodebookValues = std::uint64_t{1} << 22;
+inline constexpr std::uint64_t kMaxTotalCodebookEntries = std::uint64_t{1} << 18;
+inline constexpr std::uint64_t kMaxTotalCodebookValues = std::uint64_t{1} << 20;
 // Entries of each residue's classification codebook, summed over the residues: the decoder
 // makes one small allocation per such entry and residue.
-inline constexpr std::uint64_t kMaxResidueClassEntries = std::uint64_t{1} << 18;
+inline constexpr std::uint64_t kMaxResidueClassEntries = std::uint64_t{1} << 14;
 // Channels times residue partitions in one block: the decoder takes a pointer per partition
 // and channel from the stack while it decodes a packet.
 inline constexpr std::uint64_t kMaxResiduePartitions = 16384;
@@ -77,13 +81,17 @@ enum class OggHeaderVerdict {
 };
 
 // Checks the Ogg Vorbis headers read from `source`, starting at offset 0. Leaves the source's
-// position unspecified. kSafe only when the decoder may be given the file.
-OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source);
+// position unspecified. kSafe only when the decoder may be given the file. Then, when
+// `decoder_area` is given, it receives the bytes of memory area the decoder takes to open the
+// stream and decode its first audio packet: its allocations counted as it makes them, with its
+// own structures at their x86-64 sizes rounded up, so the area suffices at the first try.
+OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source,
+                                       std::uint64_t* decoder_area = nullptr);
 
 // The same over an open stream, which it reads from the start and then moves back to the
 // start (with its end-of-file and error indicators cleared), ready for the decoder. The caller
 // keeps ownership. kBadPage when the stream cannot be moved to its start.
-OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream);
+OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream, std::uint64_t* decoder_area = nullptr);
 
 // The decoder keeps file offsets below 2 GiB: in a larger file it cannot reach the end, and
 // reports a wrong length (0, or that of a page it did not mean to read).

@@ -142,8 +142,9 @@ TEST(OggHeaderCheckTest, ChecksEachHeaderField) {
   ExpectVerdicts({
       {"every field at its edge", Make([](Headers& h) {
          h.id[11] = 16, h.id[28] = '\xD6', h.submaps = 15, h.comment += "pad";
-         // Four 2-bit codes; 3^8 entries as libvorbis writes for type 1; 2^20 values for type 2.
-         h.books = {{1, 4, 2}, {8, 6561, 16, 1, 3}, {16, 65536, 16, 2, 1 << 20}};
+         // Four 2-bit codes; 3^8 entries as libvorbis writes for type 1; for type 2, 2^16
+         // entries with the values the total leaves.
+         h.books = {{1, 4, 2}, {8, 6561, 16, 1, 3}, {15, 65536, 16, 2, 15 << 16}};
        }), V::kSafe},
       {"no channels", Make([](Headers& h) { h.id[11] = 0; }), V::kBadIdentification},
       {"17 channels", Make([](Headers& h) { h.id[11] = 17; }), V::kBadIdentification},

@@ -1,10 +1,12 @@
 #include "probe/vorbis_length.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <new>
 
 #include "platform/file_io.h"
+#include "probe/decoder_memory.h"
 #include "probe/ogg_header_check.h"
 #include "probe/stream_seek.h"
 
@@ -14,13 +16,13 @@
 
 namespace {
 
-// The decoder takes all its memory from one area that we hand it. Out of room, it fails
-// cleanly (its own clean-up after a failed allocation frees pointers it never set, but with an
-// area its frees do nothing), and it is tried again with twice the room: the result is the
-// same as with unlimited memory, up to the largest area. Real files need 0.1 to 2 MiB; by
-// the header caps, a file the check passes needs at most about 50 MiB, cover art included.
-constexpr int kFirstDecoderArea = 1 << 20;
-constexpr int kLargestDecoderArea = 64 << 20;
+// The decoder takes all its memory from one area that we hand it, sized from its headers.
+// Out of room, it fails cleanly (its own clean-up after a failed allocation frees pointers it
+// never set, but with an area its frees do nothing). It reads its headers byte by byte, so an
+// area too small costs a second pass: that happens only if its structures outgrow the sizes
+// the estimate assumes, and the area is then doubled. Either way the result is the same as
+// with unlimited memory, up to the largest area. Real files need 0.1 to 2 MiB.
+constexpr std::uint64_t kLargestDecoderArea = kMaxDecoderAreaBytes;
 // The decoder's count when the last page declares more frames than 32 bits hold.
 constexpr unsigned int kSaturatedFrames = 0xFFFFFFFE;
 
@@ -37,21 +39,31 @@ struct DecoderCloser {
 }  // namespace
 
 float VorbisSeconds(const std::u16string& path) {
+  int decoder_opens = 0;
+  return VorbisSeconds(path, decoder_opens);
+}
+
+float VorbisSeconds(const std::u16string& path, int& decoder_opens) {
+  decoder_opens = 0;
   const std::unique_ptr<std::FILE, StreamCloser> stream(OpenFileForReading(path));
   if (stream == nullptr) return -1.0f;
   // The decoder trusts the header fields; malformed ones must never reach it. It also cannot
   // always find the length: those files are n/a rather than measured wrong or slowly.
-  if (CheckOggVorbisHeaders(stream.get()) != OggHeaderVerdict::kSafe ||
+  std::uint64_t needed = 0;
+  if (CheckOggVorbisHeaders(stream.get(), &needed) != OggHeaderVerdict::kSafe ||
       !CanFindOggLength(stream.get())) {
     return -1.0f;
   }
-  for (int area_size = kFirstDecoderArea; area_size <= kLargestDecoderArea; area_size *= 2) {
-    // Not zeroed: the decoder touches only the pages it uses.
-    const std::unique_ptr<char[]> area(new (std::nothrow) char[area_size]);
+  // Beyond the largest area the decoder still decides: the estimate may be a little high.
+  std::uint64_t area_size = std::min(needed, kLargestDecoderArea);
+  for (;;) {
+    // Short of memory (a small address space), the file is n/a.
+    const DecoderMemory area = AllocateDecoderMemory(static_cast<std::size_t>(area_size));
     if (area == nullptr) return -1.0f;
-    const stb_vorbis_alloc alloc{area.get(), area_size};
+    const stb_vorbis_alloc alloc{area.get(), static_cast<int>(area_size)};
     // The stream stays ours, so that a retry reads it again from the start.
     int error = 0;
+    ++decoder_opens;
     const std::unique_ptr<stb_vorbis, DecoderCloser> decoder(
         stb_vorbis_open_file(stream.get(), /*close_on_free=*/0, &error, &alloc));
     if (decoder != nullptr) {
@@ -61,9 +73,9 @@ float VorbisSeconds(const std::u16string& path) {
       const unsigned int rate = stb_vorbis_get_info(decoder.get()).sample_rate;
       return static_cast<float>(frames) / static_cast<float>(rate);
     }
-    if (error != VORBIS_outofmem) return -1.0f;
+    if (error != VORBIS_outofmem || area_size == kLargestDecoderArea) return -1.0f;
+    area_size = std::min(2 * area_size, kLargestDecoderArea);
     std::clearerr(stream.get());
     if (!SeekStream(stream.get(), 0)) return -1.0f;
   }
-  return -1.0f;
 }

@@ -10,3 +10,7 @@
 // fit in 32 bits. 0 when the decoder accepts the stream but cannot find its length. Reads the
 // headers, the first audio packet and the last 64 KiB; decodes no other audio.
 float VorbisSeconds(const std::u16string& path);
+
+// The same, also telling how many times the decoder was opened: once for every file it is
+// given, unless the memory area sized from the headers fell short (0 when it never saw the file).
+float VorbisSeconds(const std::u16string& path, int& decoder_opens);

@@ -69,6 +69,11 @@ case $1 in
     # Cover art: a 600 KiB comment over many pages; and a chained file, one stream after another.
     cp in/e01.ogg in/art.ogg; head -c 460000 /dev/urandom | base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' >tag; vorbiscomment -a -c tag in/art.ogg
     cat in/e00.ogg in/e01.ogg >in/chained.ogg ;;
+  # Cover art as taggers embed it: a front-cover PNG in a picture block, as base64.
+  cover_art | cover_art_within_16mib) sox -D -n -r 44100 -c 2 -b 16 in.wav synth 0.3 pinknoise vol 0.5; oggenc -Q -o in/plain.ogg in.wav
+    for size in 12.6:12603198 24:24000000; do cp in/plain.ogg "in/art-${size%:*}MB.ogg"; python3 -c 'import base64, os, struct, sys; n = int(sys.argv[1])
+print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, b"image/png", 0, 4000, 3000, 24, 0, n) + b"\x89PNG\r\n\x1a\n" + os.urandom(n - 8)).decode())' "${size#*:}" >tag
+      vorbiscomment -a -c tag "in/art-${size%:*}MB.ogg"; done ;;
   generator_closed_output) wave in/outro.wav 1000 5668 ;;
   generator_control_names) cd in; mkdir $'a\n#include "secret"'; wave $'a\n#include "secret"/b.wav' 8000 8000
     wave $'inj\n\t};\n\tclass Evil { hacked = 1; };\n\tclass x.wav' 8000 16000; wave $'esc\x1b[2J.wav' 8000 4000

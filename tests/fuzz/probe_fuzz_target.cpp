@@ -1,6 +1,6 @@
 // Feeds one input to both routes of the duration probe: the WAVE reader over the bytes in
 // memory, and the Ogg route (header check, then the decoder) over a file holding them, since
-// the decoder reads through a stdio stream.
+// the decoder reads through a stdio stream. Aborts when the decoder had to be opened twice.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -64,7 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   static ScratchFile scratch;
   float ogg_seconds = -1.0f;
-  if (scratch.Hold(data, size)) ogg_seconds = VorbisSeconds(Utf8ToUtf16(scratch.path()));
+  int decoder_opens = 0;
+  if (scratch.Hold(data, size)) {
+    ogg_seconds = VorbisSeconds(Utf8ToUtf16(scratch.path()), decoder_opens);
+  }
+  // The memory area sized from the headers must let the decoder open the file at once.
+  if (decoder_opens > 1) std::abort();
   (void)ChooseDuration(wave_seconds, ogg_seconds);  // only its safety is under test
   return 0;
 }

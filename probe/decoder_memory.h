@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+// Releases memory from AllocateDecoderMemory; it must know the size it was given.
+struct DecoderMemoryRelease {
+  std::size_t size;
+  void operator()(char* memory) const;
+};
+using DecoderMemory = std::unique_ptr<char, DecoderMemoryRelease>;
+
+// `size` bytes, not zeroed, for the decoder's memory area; null when there is no room (a small
+// address space). Where the platform offers them, a large area is backed by huge pages: the
+// decoder writes to every page it is given, and faulting them in 4 KiB at a time costs about
+// as much as the rest of opening a file with a large comment header.
+DecoderMemory AllocateDecoderMemory(std::size_t size);

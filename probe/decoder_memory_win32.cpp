@@ -1,0 +1,10 @@
+#include <new>
+
+#include "probe/decoder_memory.h"
+
+// The heap serves every size: Windows gives large pages only to privileged processes.
+DecoderMemory AllocateDecoderMemory(std::size_t size) {
+  return DecoderMemory(new (std::nothrow) char[size], {size});
+}
+
+void DecoderMemoryRelease::operator()(char* memory) const { delete[] memory; }
