@@ -1,9 +1,10 @@
 # Release packaging. Included at the end of the top-level CMakeLists.txt, after the program
 # targets exist. Every version number below is the project version.
 #
-# Windows: each program gets a resource with the music-note icon and a VERSIONINFO block.
-# Linux: install rules (programs, manual pages, desktop launchers, icons, licence, changelog)
-# and the Debian package:
+# Windows: each program gets a resource with the music-note icon, a VERSIONINFO block and the
+# application manifest.
+# Linux: install rules (programs, manual pages, desktop launchers, icons; for Debian, licence,
+# changelog and lintian override) and the Debian package:
 #
 #   cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build-pkg && (cd build-pkg && cpack -G DEB)
@@ -24,12 +25,13 @@ if(WIN32)
     set(RC_PRODUCT ${file_name})
     string(REGEX REPLACE "\\.exe$" "" RC_PRODUCT ${RC_PRODUCT})
     set(RC_ICON ${PACKAGING_DIR}/icons/music-note.ico)
+    set(RC_MANIFEST ${PACKAGING_DIR}/windows/program.manifest)
     set(rc_file ${CMAKE_BINARY_DIR}/packaging/${program}.rc)
     configure_file(${PACKAGING_DIR}/windows/program.rc.in ${rc_file} @ONLY)
     target_sources(${program} PRIVATE ${rc_file})
-    # windres does not see the icon as a dependency of the generated script.
+    # windres does not see the files it embeds as dependencies of the generated script.
     set_property(SOURCE ${rc_file} TARGET_DIRECTORY ${program} APPEND PROPERTY OBJECT_DEPENDS
-                 ${RC_ICON})
+                 ${RC_ICON} ${RC_MANIFEST})
   endfunction()
   packaging_add_resource(lumtass Lumtass.exe "Lumtass - track duration lister")
   packaging_add_resource(brevane Brevane.exe "Brevane - music config generator")
