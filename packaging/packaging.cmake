@@ -40,6 +40,10 @@ endif()
 
 include(GNUInstallDirs)
 
+# Two install components: "programs", what any Linux gets (the tarball installs only this), and
+# "debian", the files only Debian's package has. The package holds both.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME programs)
+
 install(TARGETS lumtass brevane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 foreach(program IN ITEMS lumtass brevane)
   install(FILES ${PACKAGING_DIR}/linux/${program}.desktop
@@ -73,14 +77,16 @@ endforeach()
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME})
 # Debian looks for a package's licence under this name.
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright
+        COMPONENT debian)
 # The newest changelog entry takes the project version and the package release.
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.Debian)
 configure_file(${PACKAGING_DIR}/debian/changelog.in ${changelog} @ONLY)
 packaging_gzip(${changelog} ${changelog}.gz)
-install(FILES ${changelog}.gz DESTINATION ${doc_dir})
+install(FILES ${changelog}.gz DESTINATION ${doc_dir} COMPONENT debian)
 install(FILES ${PACKAGING_DIR}/debian/lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PROJECT_NAME})
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PROJECT_NAME}
+        COMPONENT debian)
 add_custom_target(packaging_docs ALL DEPENDS ${gzipped_docs})
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
