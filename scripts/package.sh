@@ -17,7 +17,7 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct) ||
     { echo "package.sh: no git history here; set SOURCE_DATE_EPOCH" >&2; exit 1; }
 fi
-# cpack takes the .deb's member times from it, strip the .exe files' PE time stamps.
+# cpack and dpkg-deb take the .deb's member times from it, strip the .exe files' PE time stamps.
 export SOURCE_DATE_EPOCH
 export TZ=UTC LC_ALL=C  # zip stores local times; sort orders bytes
 
@@ -70,7 +70,16 @@ tar -C "$stage" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX \
   --owner=0 --group=0 --numeric-owner -cf - "$linux" | gzip -9n > "dist/$linux.tar.gz"
 
 (cd build-pkg && cpack -G DEB)
-cp build-pkg/brevane_"$version"-*_amd64.deb dist/
+# cpack adds each folder's size on disk to Installed-Size, which differs between file systems
+# (4 KiB on ext4, less on tmpfs). Count as dpkg does, each file in whole KiB and 1 for anything
+# else, and build the package again with dpkg-deb.
+tree=build-pkg/deb-tree
+rm -rf "$tree"
+dpkg-deb -R build-pkg/brevane_"$version"-*_amd64.deb "$tree"
+size=$(find "$tree" -path "$tree/DEBIAN" -prune -o ! -path "$tree" -printf '%y %s\n' |
+  awk '{ kib += $1 == "f" ? int(($2 + 1023) / 1024) : 1 } END { print kib }')
+sed -i "s/^Installed-Size: .*/Installed-Size: $size/" "$tree/DEBIAN/control"
+dpkg-deb --root-owner-group -b "$tree" dist/ > /dev/null
 
 (cd dist && sha256sum -- "$win.zip" "$linux.tar.gz" brevane_*.deb > SHA256SUMS)
 ls -l dist

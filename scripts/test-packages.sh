@@ -15,13 +15,16 @@ check() {  # DESCRIPTION COMMAND...: runs the command, counts and reports the ou
   failed=$((failed + 1)); echo "FAIL $1"; return 1
 }
 scratch=$(mktemp -d)
+# The second build's folder: on tmpfs where there is one, which lists a folder's files in another
+# order than ext4 does.
+elsewhere=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX=$scratch/wine WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY  # Brevane.exe starts Notepad, which must never open a window
 finish() {
   local status=$?
   [ -d "$WINEPREFIX" ] && "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -k 2>/dev/null
-  rm -rf "$scratch"
+  rm -rf "$scratch" "$elsewhere"
   echo "$passed passed, $failed failed"
   exit $((status != 0 || failed > 0))
 }
@@ -33,7 +36,7 @@ check "scripts/package.sh builds the artefacts" env SOURCE_DATE_EPOCH="$epoch" b
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build-pkg/CMakeCache.txt)
 
 # The same commit (with this tree's uncommitted changes) in another folder, built later.
-other=$scratch/elsewhere/brevane
+other=$elsewhere/brevane
 build_again() {
   git clone -q . "$other" && git diff --binary HEAD | git -C "$other" apply --allow-empty &&
     (cd "$other" && env -u SOURCE_DATE_EPOCH faketime -f +50h bash scripts/package.sh) \
