@@ -15,7 +15,7 @@ import zlib
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 HEADER = ROOT / "console" / "window_style.h"
 PNG_SIZES = (16, 32, 48)
-ICO_SIZES = (16, 32, 48)
+ICO_SIZES = (16, 32, 48, 256)  # 256 for Explorer's large and extra large views
 WHITE = (255, 255, 255)
 BLACK = (0, 0, 0)
 
@@ -38,14 +38,16 @@ def scaled(rows, size):
             for y in range(size)]
 
 
-def png(pixels):
+def png(pixels, alpha=False):
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data +
                 struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
     size = len(pixels)
-    raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in pixels)
-    header = struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)  # 8-bit RGB, no interlace
+    opaque = (255,) if alpha else ()
+    raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel + opaque) for row in pixels)
+    # 8-bit RGB (RGBA with alpha), no interlace
+    header = struct.pack(">IIBBBBB", size, size, 8, 6 if alpha else 2, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
@@ -62,11 +64,15 @@ def ico_image(pixels):
 
 
 def ico(rows):
-    images = [ico_image(scaled(rows, size)) for size in ICO_SIZES]
+    # The 256 px image is stored as PNG, in the 32-bit RGBA form Windows reads there since Vista:
+    # as a DIB it would take 256 KiB for a 16 px picture enlarged.
+    images = [png(scaled(rows, size), alpha=True) if size >= 256 else ico_image(scaled(rows, size))
+              for size in ICO_SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, image in zip(ICO_SIZES, images):
-        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
+        side = size % 256  # the directory writes 256 as 0
+        out += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(image), offset)
         offset += len(image)
     return out + b"".join(images)
 

@@ -1,9 +1,10 @@
 # Release packaging. Included at the end of the top-level CMakeLists.txt, after the program
 # targets exist. Every version number below is the project version.
 #
-# Windows: each program gets a resource with the music-note icon and a VERSIONINFO block.
-# Linux: install rules (programs, manual pages, desktop launchers, icons, licence, changelog)
-# and the Debian package:
+# Windows: each program gets a resource with the music-note icon, a VERSIONINFO block and the
+# application manifest.
+# Linux: install rules (programs, manual pages, desktop launchers, icons; for Debian, licence,
+# changelog and lintian override) and the Debian package:
 #
 #   cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build-pkg && (cd build-pkg && cpack -G DEB)
@@ -24,12 +25,13 @@ if(WIN32)
     set(RC_PRODUCT ${file_name})
     string(REGEX REPLACE "\\.exe$" "" RC_PRODUCT ${RC_PRODUCT})
     set(RC_ICON ${PACKAGING_DIR}/icons/music-note.ico)
+    set(RC_MANIFEST ${PACKAGING_DIR}/windows/program.manifest)
     set(rc_file ${CMAKE_BINARY_DIR}/packaging/${program}.rc)
     configure_file(${PACKAGING_DIR}/windows/program.rc.in ${rc_file} @ONLY)
     target_sources(${program} PRIVATE ${rc_file})
-    # windres does not see the icon as a dependency of the generated script.
+    # windres does not see the files it embeds as dependencies of the generated script.
     set_property(SOURCE ${rc_file} TARGET_DIRECTORY ${program} APPEND PROPERTY OBJECT_DEPENDS
-                 ${RC_ICON})
+                 ${RC_ICON} ${RC_MANIFEST})
   endfunction()
   packaging_add_resource(lumtass Lumtass.exe "Lumtass - track duration lister")
   packaging_add_resource(brevane Brevane.exe "Brevane - music config generator")
@@ -37,6 +39,10 @@ if(WIN32)
 endif()
 
 include(GNUInstallDirs)
+
+# Two install components: "programs", what any Linux gets (the tarball installs only this), and
+# "debian", the files only Debian's package has. The package holds both.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME programs)
 
 install(TARGETS lumtass brevane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 foreach(program IN ITEMS lumtass brevane)
@@ -71,14 +77,16 @@ endforeach()
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME})
 # Debian looks for a package's licence under this name.
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright
+        COMPONENT debian)
 # The newest changelog entry takes the project version and the package release.
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.Debian)
 configure_file(${PACKAGING_DIR}/debian/changelog.in ${changelog} @ONLY)
 packaging_gzip(${changelog} ${changelog}.gz)
-install(FILES ${changelog}.gz DESTINATION ${doc_dir})
+install(FILES ${changelog}.gz DESTINATION ${doc_dir} COMPONENT debian)
 install(FILES ${PACKAGING_DIR}/debian/lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PROJECT_NAME})
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PROJECT_NAME}
+        COMPONENT debian)
 add_custom_target(packaging_docs ALL DEPENDS ${gzipped_docs})
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})

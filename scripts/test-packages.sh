@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the release artefacts (scripts/package.sh) and checks what would break one: the
 # programs in each run on the samples (the zip's under Wine, the others natively), lintian
-# passes the package and the manual pages render without warnings. With CI=true, as root, the
-# package is also installed with apt-get and used from there.
+# passes the package and the manual pages render without warnings. A second build, from a clone
+# in another folder, 50 hours later by the clock and without SOURCE_DATE_EPOCH, must give the
+# same bytes. The programs must be hardened, the tarball's must need no library beyond the C and
+# C++ runtime, the .exe files no DLL beyond Windows' own. With CI=true, as root, the package is
+# also installed with apt-get and used from there.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,20 +15,41 @@ check() {  # DESCRIPTION COMMAND...: runs the command, counts and reports the ou
   failed=$((failed + 1)); echo "FAIL $1"; return 1
 }
 scratch=$(mktemp -d)
+# The second build's folder: on tmpfs where there is one, which lists a folder's files in another
+# order than ext4 does.
+elsewhere=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX=$scratch/wine WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY  # Brevane.exe starts Notepad, which must never open a window
 finish() {
   local status=$?
   [ -d "$WINEPREFIX" ] && "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -k 2>/dev/null
-  rm -rf "$scratch"
+  rm -rf "$scratch" "$elsewhere"
   echo "$passed passed, $failed failed"
   exit $((status != 0 || failed > 0))
 }
 trap finish EXIT
 
-check "scripts/package.sh builds the artefacts" bash scripts/package.sh || exit 1
+epoch=$(git log -1 --format=%ct)
+check "scripts/package.sh builds the artefacts" env SOURCE_DATE_EPOCH="$epoch" bash scripts/package.sh ||
+  exit 1
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build-pkg/CMakeCache.txt)
+
+# The same commit (with this tree's uncommitted changes) in another folder, built later.
+other=$elsewhere/brevane
+build_again() {
+  git clone -q . "$other" && git diff --binary HEAD | git -C "$other" apply --allow-empty &&
+    (cd "$other" && env -u SOURCE_DATE_EPOCH faketime -f +50h bash scripts/package.sh) \
+      > "$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; false; }
+}
+check "a clone elsewhere, 50 h later, without SOURCE_DATE_EPOCH, builds again" build_again ||
+  exit 1
+check "the second build makes the same files" diff <(ls dist) <(ls "$other/dist")
+for file in dist/*; do
+  check "$file is the same, byte for byte" cmp "$file" "$other/$file"
+done
+check "SHA256SUMS lists and matches the three artefacts" \
+  sh -c 'cd dist && [ "$(wc -l < SHA256SUMS)" -eq 3 ] && sha256sum --quiet -c SHA256SUMS'
 
 # The dropped files, from a folder whose name holds a blank, and the table they give.
 music="$scratch/My Music"
@@ -63,12 +87,47 @@ on_wine() {
 check "zip's Lumtass.exe prints the table under Wine" on_wine ./Lumtass.exe
 check "zip's Brevane.exe prints the table under Wine" on_wine ./Brevane.exe
 check "zip's Brevane.exe writes config.cpp beside itself" config_in "$app/config.cpp"
+# EXE: imports only DLLs every Windows has, carries the stack protector's handler (libssp's) and
+# the manifest.
+pe_hardened() {
+  local dlls
+  dlls=$(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p') && [ -n "$dlls" ] &&
+    ! grep -vixE '(kernel32|user32|advapi32|shell32|msvcrt)\.dll' <<< "$dlls" &&
+    grep -q 'stack smashing detected' "$1" && grep -q 'level="asInvoker"' "$1"
+}
+for exe in Lumtass.exe Brevane.exe; do
+  check "zip's $exe imports stock DLLs only, has the stack protector and manifest" \
+    pe_hardened "$app/$exe"
+done
 
 deb=dist/brevane_$version-1_amd64.deb
 check "lintian finds no error or warning in the package" lintian --fail-on error,warning "$deb"
 tar -xzf "dist/brevane-$version-linux-x86_64.tar.gz" -C "$scratch" && dpkg -x "$deb" "$scratch/deb"
-for root in "$scratch/brevane-$version-linux-x86_64" "$scratch/deb/usr"; do
+tarball=$scratch/brevane-$version-linux-x86_64
+# PROGRAM: hardening-check finds PIE, the stack protector, FORTIFY, RELRO and immediate binding.
+# (Its control-flow line needs start files built for it, which Debian 12's C library lacks.)
+hardened() {
+  local lines='Position Independent Executable|Stack protected|Fortify Source functions'
+  lines+='|Read-only relocations|Immediate binding'
+  hardening-check --nocfprotection "$1" > "$scratch/hc" &&
+    [ "$(grep -cE "^ ($lines): yes" "$scratch/hc")" -eq 5 ] || { cat "$scratch/hc"; false; }
+}
+# PROGRAM: links nothing but the C library, libm and the C++ runtime.
+portable() {
+  local needed
+  needed=$(objdump -p "$1" | awk '$1 == "NEEDED" { print $2 }') && [ -n "$needed" ] &&
+    ! grep -vxE 'lib(c|m|stdc\+\+|gcc_s)\.so\.[0-9]+' <<< "$needed"
+}
+for program in lumtass brevane; do
+  check "tarball's $program needs only the C and C++ runtime" portable "$tarball/bin/$program"
+done
+check "tarball leaves out Debian's files and names the glibc it needs" \
+  sh -c '[ ! -e "$1/share/doc" ] && [ ! -e "$1/share/lintian" ] && grep -q "glibc 2\.[0-9]" "$1/README" &&
+    ! grep -q @ "$1/README"' sh "$tarball"
+for root in "$tarball" "$scratch/deb/usr"; do
   name=${root#"$scratch"/}
+  check "$name/bin/lumtass is hardened" hardened "$root/bin/lumtass"
+  check "$name/bin/brevane is hardened" hardened "$root/bin/brevane"
   check "$name/bin/lumtass prints the table" runs "$root/bin/lumtass"
   check "$name/bin/brevane prints the table" runs "$root/bin/brevane"
   check "$name/bin/brevane writes config.cpp beside itself" config_in "$root/bin/config.cpp"
