@@ -54,19 +54,9 @@ sox -n -r 44100 -c 2 -b 16 "$work/src/long.wav" synth 600 sine 440 sine 554
 oggenc -Q -q 2 -o "$work/long.ogg" "$work/src/long.wav"
 rm "$work/src/long.wav"
 
-# Bytes a lumtass run reads: rchar from /proc/<pid>/io, sampled while the program waits at its
-# closing pause (standard input is a FIFO held open until then).
-lumtass_rchar() {
-  local fifo=$work/stdin.fifo out=$work/out.txt
-  rm -f "$fifo"; mkfifo "$fifo"
-  "$lumtass" "$@" < "$fifo" > "$out" 2>&1 &
-  local pid=$!
-  exec 9> "$fifo"
-  until grep -q "Press any key" "$out" 2>/dev/null; do sleep 0.05; done
-  awk '/^rchar/ {print $2}' "/proc/$pid/io"
-  printf 'x' >&9; exec 9>&-
-  wait "$pid"
-}
+# Bytes a lumtass run reads, counted as for the other programs (its output is not a terminal,
+# so it ends without a pause).
+lumtass_rchar() { strace_bytes "$lumtass" "$@"; }
 # Bytes another program reads, from the read system calls it makes.
 strace_bytes() {
   strace -f -qq -e trace=read,pread64,readv,preadv -o "$work/strace.txt" "$@" > /dev/null 2>&1 || true

@@ -33,5 +33,6 @@ class ConsoleOutput {
 
   // Shows the "Press any key to continue . . . " prompt and waits for one key press, then ends
   // the line. Returns at once when no key can come (input at its end, or not interactive).
+  // Does nothing when output is redirected (not a terminal or console): no prompt, no wait.
   virtual void Pause() = 0;
 };

@@ -71,11 +71,13 @@ class PosixConsole final : public ConsoleOutput {
 };
 
 void PosixConsole::Pause() {
+  // Output that no one watches (a pipe, a file) gets no prompt and no wait: the prompt would
+  // land in the file, and a user at the terminal would see a run that seems to hang.
+  if (!output_is_terminal_) return;
   // A terminal is put in non-canonical mode without echo, so one key ends the wait and is not
   // shown. Signals stay enabled: Ctrl+C still ends the program, after the handlers below
   // have restored the terminal settings and colours. Any other standard input (a pipe, a
-  // file, /dev/null) is read for at most one byte, and its end returns at once. Where the
-  // prompt goes plays no part: with output piped and input a terminal, the key is awaited.
+  // file, /dev/null) is read for at most one byte, and its end returns at once.
   termios saved{};
   const bool raw = input_is_terminal_ && ::tcgetattr(kInput, &saved) == 0;
   const bool handle_signals = raw || output_is_terminal_;

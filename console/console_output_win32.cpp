@@ -45,6 +45,8 @@ class Win32ConsoleOutput : public ConsoleOutput {
   }
 
   void Pause() override {
+    // Redirected output gets no prompt and no wait: the prompt would land in the file or pipe.
+    if (!is_console_) return;
     // The command interpreter prints its own prompt and returns at once at the end of input.
     (void)std::system("pause");
   }

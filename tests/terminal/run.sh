@@ -38,11 +38,14 @@ in_terminal() {
 if [ -n "$wine" ]; then
   cp "$programs/Lumtass.exe" "$helpers/console_state.exe" . && cp "$programs/Brevane.exe" full/
   # One console session, as in a cmd window the user keeps using: the console's state is logged
-  # before and after each program, and must come back as it was.
+  # before and after each program, and must come back as it was. Last, output into a file:
+  # no prompt and no wait.
   state='console_state.exe state.log'
   run="$(printf '%q ' "$wine" cmd /c "console_state.exe set state.log & Lumtass.exe gone.ogg A.wav \
-    & $state & Lumtass.exe & $state & full\Brevane.exe A.wav & $state"); echo RAN"
+    & $state & Lumtass.exe & $state & full\Brevane.exe A.wav & $state \
+    & Lumtass.exe A.wav > piped.txt & $state"); echo RAN"
   expected=$here/wine.txt
+  redirected=$'-------------------------\n[Filename]  -  [Duration]\n-------------------------\nA.wav  -  0.50'
   # The console set-up read back from the real console Wine makes for a terminal.
   timeout 300 script -qec "$(printf '%q ' "$wine" "$helpers/console_check.exe") </dev/null" \
     /dev/null </dev/null | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g; s/\r//g' >check.out
@@ -51,16 +54,21 @@ if [ -n "$wine" ]; then
   fi
 else
   cp "$programs/brevane" full/
-  run="$programs/lumtass gone.ogg A.wav; echo RAN; $programs/lumtass; full/brevane A.wav"
+  # Last, output into a pipe while input stays the terminal: no prompt and no wait.
+  run="$programs/lumtass gone.ogg A.wav; echo RAN; $programs/lumtass; full/brevane A.wav
+    { timeout 10 $programs/lumtass A.wav; echo \"exit \$?\"; } | cat"
   expected=$here/native.txt
 fi
-# Measured and n/a lines, then the usage line, then the write failure.
+# Measured and n/a lines, then the usage line, then the write failure, then redirected output.
 in_terminal run.out "$run
   stty -a | tr ' ;' '\n\n' | grep -x -- '-\?\(icanon\|echo\)'"
 sed 's/\r$//' run.out | cat -v >rendered.txt
 [ -f run.out.waited ] || { echo "FAIL: the pause did not wait for a key"; failed=1; }
-if [ -n "$wine" ] && [ "$(sort -u state.log | wc -l)/$(wc -l <state.log)" != 1/4 ]; then
+if [ -n "$wine" ] && [ "$(sort -u state.log | wc -l)/$(wc -l <state.log)" != 1/5 ]; then
   echo "FAIL: the console is not left as found"; cat state.log; failed=1
+fi
+if [ -n "$wine" ] && [ "$(tr -d '\r' <piped.txt)" != "$redirected" ]; then
+  echo "FAIL: output into a file"; cat -v piped.txt; failed=1
 fi
 if [ "$bless" -eq 1 ]; then cp rendered.txt "$expected"
 elif ! cmp -s "$expected" rendered.txt; then
