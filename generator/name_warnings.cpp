@@ -79,7 +79,7 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
       reason += u"class name also used by another track";
     }
     // One TRACK_PATH serves every track: the game looks for this one in the wrong folder.
-    if (FolderOf(key) != folder) {
+    if (!SameFolder(FolderOf(key), folder)) {
       if (!reason.empty()) reason += u"; ";
       reason += u"outside the TRACK_PATH folder";
     }

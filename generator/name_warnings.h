@@ -19,8 +19,8 @@ struct NameWarning {
 // each measured entry whose file name cannot be written (left out of the file), or whose
 // class name is empty, is not a letter or underscore followed by letters, digits and
 // underscores (ASCII), or equals another measured entry's ignoring ASCII case, or whose folder
-// is not the TRACK_PATH folder. Several reasons for one entry share its line. Entries that are
-// not measured give none: they write nothing.
+// is not the TRACK_PATH folder (SameFolder). Several reasons for one entry share its line.
+// Entries that are not measured give none: they write nothing.
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table);
 
 // One block after the table: an empty line, a heading and one "name  -  reason" line per
