@@ -79,6 +79,48 @@ std::u16string ClassCharacters(std::u16string_view text) {
   return out;
 }
 
+// A character that ends or splits the text it stands in, with why it is counted where.
+struct Breaker {
+  std::u16string_view text;
+  bool in_argument;    // in a file name: inside TRACK_PATH(...) on the sound[] line
+  bool in_definition;  // in the folder: on TRACK_PATH's #define line, then in every sound[]
+};
+
+// Parentheses pair up only in a macro's arguments: in the #define body they are plain text.
+// A '#' in an argument is plain text too, but in a #define body it is the stringizing
+// operator, which must name a parameter. The rest end a macro argument or the sound[] line
+// wherever they stand once expanded: ',' splits the argument and the array element, ';' ends
+// the statement, braces open or close an array, quotes open a string or character literal
+// that runs past the closing parenthesis, and "//" and "/*" start a comment.
+constexpr Breaker kBreakers[] = {
+    {u",", true, true},  {u"(", true, false}, {u")", true, false}, {u"\"", true, true},
+    {u"'", true, true},  {u";", true, true},  {u"{", true, true},  {u"}", true, true},
+    {u"#", false, true}, {u"//", true, true}, {u"/*", true, true},
+};
+
+// The breakers `text` holds, each once, in order of first appearance, joined by blanks.
+std::u16string BreakersIn(std::u16string_view text, bool definition) {
+  std::u16string found;
+  std::set<std::u16string_view> seen;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    for (const Breaker& breaker : kBreakers) {
+      if (!(definition ? breaker.in_definition : breaker.in_argument)) continue;
+      if (text.substr(i, breaker.text.size()) != breaker.text) continue;
+      if (!seen.insert(breaker.text).second) continue;
+      if (!found.empty()) found += u' ';
+      found += breaker.text;
+    }
+  }
+  return found;
+}
+
+// The reason text for the breakers found, or empty.
+std::u16string BreakerReason(const std::u16string& found, std::u16string_view line) {
+  if (found.empty()) return {};
+  const bool one = found.find(u' ') == std::u16string::npos;
+  return u"holds " + found + (one ? u" which breaks " : u" which break ") + std::u16string(line);
+}
+
 // What FindUnwritable found, for a reason text.
 std::u16string Described(Unwritable found) {
   switch (found) {
@@ -204,6 +246,7 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
   for (std::size_t i = 0; i < tracks.size(); ++i) {
     const Track& track = tracks[i];
     std::u16string reasons;
+    std::u16string breakers;
     if (!track.written) {
       Append(reasons, u"holds " + Described(FindUnwritable(track.file_name)) +
                           u", left out of the file");
@@ -215,8 +258,10 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
                             u" is not a letter or _ followed by letters, digits, _");
       }
       Append(reasons, SharedNameReason(tracks, sharing[FoldedCase(track.class_name)], i));
+      breakers = BreakersIn(track.file_name, false);
+      Append(reasons, BreakerReason(breakers, u"its sound[] line"));
     }
-    if (!track.written || !track.keeps_class) {
+    if (!track.written || !track.keeps_class || !breakers.empty()) {
       const std::u16string class_name = track.keeps_class
                                             ? std::u16string(track.class_name)
                                             : suggestions.FreeFrom(track.class_name);
@@ -235,6 +280,7 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
   if (const Unwritable found = FindUnwritable(folder); found != Unwritable::kNone) {
     Append(folder_reasons, u"holds " + Described(found) + u", marked U+FFFD in TRACK_PATH");
   }
+  Append(folder_reasons, BreakerReason(BreakersIn(folder, true), u"the TRACK_PATH line"));
   if (any_outside || !folder_reasons.empty()) {
     std::u16string reasons = u"TRACK_PATH folder, where the game looks for every track";
     Append(reasons, folder_reasons);

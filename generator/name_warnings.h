@@ -8,8 +8,9 @@
 #include "console/duration_table.h"
 
 // Names are written into the config file as they are. These are the ones the game's config
-// tools will reject or that never reach the file, and the tracks the game will look for in
-// the wrong folder, so the user can rename or move the files before packing.
+// tools will reject, that break the file's lines or never reach the file, and the tracks the
+// game will look for in the wrong folder, so the user can rename or move the files before
+// packing.
 struct NameWarning {
   std::u16string name;    // as the user knows it: a file name, or the TRACK_PATH folder
   std::u16string reason;  // one line: what is wrong, and what to rename the file to
@@ -18,12 +19,14 @@ struct NameWarning {
 // The warnings for the file written from `table` (keys are full paths).
 //
 // First the TRACK_PATH folder (see TrackPathKey), when a track lies outside it or it holds
-// what the file cannot hold as it is. Then, in table order, each measured entry: whose file
-// name cannot be written (it is left out of the file); whose class name is empty, is not a
-// letter or underscore followed by letters, digits and underscores (ASCII), or is another
-// written entry's too, ignoring ASCII case (naming the others: by file name in the same
-// folder, else by full path); or whose folder is not the TRACK_PATH folder (SameFolder),
-// naming that folder. One line per entry, its reasons joined by "; ".
+// what the file cannot hold as it is or a character that breaks its #define line. Then, in
+// table order, each measured entry: whose file name cannot be written (it is left out of the
+// file); whose class name is empty, is not a letter or underscore followed by letters, digits
+// and underscores (ASCII), or is another written entry's too, ignoring ASCII case (naming the
+// others: by file name in the same folder, else by full path); whose file name holds a
+// character that ends or splits its macro argument or its sound[] line; or whose folder is not
+// the TRACK_PATH folder (SameFolder), naming that folder. One line per entry, its reasons
+// joined by "; ".
 //
 // Each entry to rename comes with a file name to rename it to. A valid class name stays with
 // the first entry holding it (entries in the file before those left out); any other entry

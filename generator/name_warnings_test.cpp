@@ -51,7 +51,7 @@ std::u16string RenameOf(const std::vector<NameWarning>& warnings, std::u16string
 TEST(NameWarningsTest, SuggestedNamesAreFreeAndKeepTheExtension) {
   DurationTable table;
   for (const char16_t* name : {u"a b.ogg", u"A_B.wav", u"a-b.ogg", u"a_b_2.wav", u".ogg",
-                               u"track.wav", u"z z.\u266B", u"Same.wav",
+                               u"track.wav", u"x.O,gg", u"y.w;av", u"z z.\u266B", u"Same.wav",
                                u"k.w\xDCE9v"}) {
     table.Store(std::u16string(u"M\\") + name, 1.0f);
   }
@@ -67,6 +67,8 @@ TEST(NameWarningsTest, SuggestedNamesAreFreeAndKeepTheExtension) {
       {u"a-b.ogg", u"a_b_4.ogg"},
       {u"a_b_2.wav", u""},
       {u".ogg", u"Track_2.ogg"},
+      {u"x.O,gg", u"x.O_gg"},  // a valid class name keeps it: only the extension changes
+      {u"y.w;av", u"y.w_av"},
       {u"z z.\u266B", u"z_z"},  // nothing left of the extension
       {u"same.ogg", u""},        // M\N\same.ogg: first of its name in table order
       {u"Same.wav", u"Same_2.wav"},
