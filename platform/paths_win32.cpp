@@ -45,7 +45,7 @@ std::wstring LongPathName(const std::wstring& path) {
 bool IsFolderSeparator(char16_t c) { return c == u'\\'; }
 
 bool SameFolder(std::u16string_view a, std::u16string_view b) {
-  // Ordinal, as the file system matches names: the user's locale plays no part. Paths come
+  // Ordinal, as the file system matches names: the user's locale does not matter. Paths come
   // from a command line of at most 32,767 characters, so their lengths fit an int.
   const std::wstring wide_a = Wide(a);
   const std::wstring wide_b = Wide(b);
