@@ -1,7 +1,9 @@
 #include "generator/name_warnings.h"
 
 #include <map>
+#include <set>
 
+#include "console/number_text.h"
 #include "console/report.h"
 #include "generator/music_config_writer.h"
 #include "platform/paths.h"
@@ -9,11 +11,13 @@
 namespace {
 
 bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsClassCharacter(char16_t c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == u'_'; }
 
 bool IsClassName(std::u16string_view name) {
-  if (name.empty() || !(IsAsciiLetter(name[0]) || name[0] == u'_')) return false;
+  if (name.empty() || IsAsciiDigit(name[0])) return false;
   for (const char16_t c : name) {
-    if (!IsAsciiLetter(c) && !(c >= u'0' && c <= u'9') && c != u'_') return false;
+    if (!IsClassCharacter(c)) return false;
   }
   return true;
 }
@@ -25,6 +29,96 @@ std::u16string FoldedCase(std::u16string_view name) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
   }
   return folded;
+}
+
+// U+00C0 to U+017F without their accents, one letter each; '*' where it takes two letters
+// (kTwoLetters), ' ' for the two signs among them (U+00D7, U+00F7).
+constexpr std::u16string_view kLatinBase =
+    u"AAAAAA*CEEEEIIIIDNOOOOO OUUUUY**aaaaaa*ceeeeiiiidnooooo ouuuuy*y"
+    u"AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi**JjKkkLlLlLlLlLlNnNnNnnNn"
+    u"OoOoOo**RrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
+constexpr char16_t kLatinFirst = 0x00C0;
+static_assert(kLatinBase.size() == 0x0180 - kLatinFirst);
+
+constexpr struct {
+  char16_t letter;
+  std::u16string_view base;
+} kTwoLetters[] = {{0x00C6, u"AE"}, {0x00DE, u"TH"}, {0x00DF, u"ss"}, {0x00E6, u"ae"},
+                   {0x00FE, u"th"}, {0x0132, u"IJ"}, {0x0133, u"ij"}, {0x0152, u"OE"},
+                   {0x0153, u"oe"}};
+
+// What `c` becomes in a class name: itself, its letters without accents, nothing (a combining
+// mark, whose letter came before it), or a blank, which stands for a separator.
+std::u16string ClassTextOf(char16_t c) {
+  if (IsClassCharacter(c)) return std::u16string(1, c);
+  if (c >= 0x0300 && c <= 0x036F) return u"";
+  if (c < kLatinFirst || c >= kLatinFirst + kLatinBase.size()) return u" ";
+  const std::u16string_view base = kLatinBase.substr(c - kLatinFirst, 1);
+  if (base != u"*") return std::u16string(base);
+  for (const auto& two : kTwoLetters) {
+    if (two.letter == c) return std::u16string(two.base);
+  }
+  return u" ";
+}
+
+// `text` in class-name characters, separators collapsed and trimmed; no rule on the first one.
+std::u16string ClassCharacters(std::u16string_view text) {
+  std::u16string out;
+  bool separated = false;
+  for (const char16_t c : text) {
+    const std::u16string piece = ClassTextOf(c);
+    if (piece == u" ") {
+      separated = true;
+      continue;
+    }
+    if (piece.empty()) continue;
+    if (separated && !out.empty() && out.back() != u'_' && piece.front() != u'_') out += u'_';
+    separated = false;
+    out += piece;
+  }
+  return out;
+}
+
+// A character that ends or splits the text it stands in, with why it is counted where.
+struct Breaker {
+  std::u16string_view text;
+  bool in_argument;    // in a file name: inside TRACK_PATH(...) on the sound[] line
+  bool in_definition;  // in the folder: on TRACK_PATH's #define line, then in every sound[]
+};
+
+// Parentheses pair up only in a macro's arguments: in the #define body they are plain text.
+// A '#' in an argument is plain text too, but in a #define body it is the stringizing
+// operator, which must name a parameter. The rest end a macro argument or the sound[] line
+// wherever they stand once expanded: ',' splits the argument and the array element, ';' ends
+// the statement, braces open or close an array, quotes open a string or character literal
+// that runs past the closing parenthesis, and "//" and "/*" start a comment.
+constexpr Breaker kBreakers[] = {
+    {u",", true, true},  {u"(", true, false}, {u")", true, false}, {u"\"", true, true},
+    {u"'", true, true},  {u";", true, true},  {u"{", true, true},  {u"}", true, true},
+    {u"#", false, true}, {u"//", true, true}, {u"/*", true, true},
+};
+
+// The breakers `text` holds, each once, in order of first appearance, joined by blanks.
+std::u16string BreakersIn(std::u16string_view text, bool definition) {
+  std::u16string found;
+  std::set<std::u16string_view> seen;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    for (const Breaker& breaker : kBreakers) {
+      if (!(definition ? breaker.in_definition : breaker.in_argument)) continue;
+      if (text.substr(i, breaker.text.size()) != breaker.text) continue;
+      if (!seen.insert(breaker.text).second) continue;
+      if (!found.empty()) found += u' ';
+      found += breaker.text;
+    }
+  }
+  return found;
+}
+
+// The reason text for the breakers found, or empty.
+std::u16string BreakerReason(const std::u16string& found, std::u16string_view line) {
+  if (found.empty()) return {};
+  const bool one = found.find(u' ') == std::u16string::npos;
+  return u"holds " + found + (one ? u" which breaks " : u" which break ") + std::u16string(line);
 }
 
 // What FindUnwritable found, for a reason text.
@@ -42,48 +136,155 @@ std::u16string Described(Unwritable found) {
   return u"";
 }
 
+void Append(std::u16string& reasons, std::u16string_view reason) {
+  if (reason.empty()) return;
+  if (!reasons.empty()) reasons += u"; ";
+  reasons += reason;
+}
+
+std::u16string Quoted(std::u16string_view text) { return u"\"" + std::u16string(text) + u"\""; }
+
+// Hands out class names no measured track and no earlier suggestion uses, ignoring case.
+class SuggestedNames {
+ public:
+  void Take(std::u16string_view class_name) { taken_.insert(FoldedCase(class_name)); }
+
+  std::u16string FreeFrom(std::u16string_view class_name) {
+    std::u16string base = ValidClassName(class_name);
+    if (base.empty()) base = u"Track";
+    std::u16string name = base;
+    for (int n = 2; !taken_.insert(FoldedCase(name)).second; ++n) name = base + u"_" + IntegerText(n);
+    return name;
+  }
+
+ private:
+  std::set<std::u16string> taken_;
+};
+
+// A measured entry, as the written file sees it.
+struct Track {
+  std::u16string_view key;
+  std::u16string_view folder;
+  std::u16string_view file_name;
+  std::u16string_view class_name;
+  bool written;              // has a class block
+  bool keeps_class = false;  // its class name may stay (MarkKeptClassNames)
+};
+
+// A valid class name stays with the first track holding it in table order. Tracks in the file
+// claim theirs before those left out, which would join them once renamed.
+void MarkKeptClassNames(std::vector<Track>& tracks) {
+  std::set<std::u16string> claimed;
+  for (const bool written : {true, false}) {
+    for (Track& track : tracks) {
+      if (track.written != written || !IsClassName(track.class_name)) continue;
+      track.keeps_class = claimed.insert(FoldedCase(track.class_name)).second;
+    }
+  }
+}
+
+// `track`'s file name with `class_name` in place of its own and its extension in class-name
+// characters (the dot dropped when none is left).
+std::u16string RenamedFile(const Track& track, std::u16string_view class_name) {
+  std::u16string renamed(class_name);
+  const std::u16string_view extension = track.file_name.substr(track.class_name.size());
+  if (extension.empty()) return renamed;
+  const std::u16string kept = ClassCharacters(extension.substr(1));
+  if (!kept.empty()) renamed += u"." + kept;
+  return renamed;
+}
+
+// Names the other tracks among `sharing` (indices into `tracks`, `self` among them) when there
+// are any.
+std::u16string SharedNameReason(const std::vector<Track>& tracks,
+                                const std::vector<std::size_t>& sharing, std::size_t self) {
+  if (sharing.size() < 2) return {};
+  const Track& track = tracks[self];
+  std::u16string others;
+  bool other_case = false;
+  for (const std::size_t j : sharing) {
+    if (j == self) continue;
+    if (!others.empty()) others += u", ";
+    // A file name alone would not tell the same name in two folders apart.
+    const Track& other = tracks[j];
+    others += SameFolder(other.folder, track.folder) ? other.file_name : other.key;
+    other_case = other_case || other.class_name != track.class_name;
+  }
+  return u"class name " + Quoted(track.class_name) + u" also used by " + others +
+         (other_case ? u" (ignoring case)" : u"");
+}
+
 }  // namespace
+
+std::u16string ValidClassName(std::u16string_view name) {
+  std::u16string valid = ClassCharacters(name);
+  if (!valid.empty() && IsAsciiDigit(valid.front())) valid.insert(valid.begin(), u'_');
+  return valid;
+}
 
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
   std::vector<NameWarning> warnings;
   if (table.empty()) return warnings;
   const std::u16string_view folder = FolderOf(TrackPathKey(table));
-  if (const Unwritable found = FindUnwritable(folder); found != Unwritable::kNone) {
-    warnings.push_back({std::u16string(folder),
-                        u"folder holds " + Described(found) + u", marked U+FFFD in TRACK_PATH"});
-  }
 
-  std::map<std::u16string, int> class_name_count;
-  for (const auto& [key, seconds] : table) {
-    if (!HasTrackBlock(key, seconds)) continue;
-    ++class_name_count[FoldedCase(TrackClassName(FileNameOf(key)))];
-  }
-
+  std::vector<Track> tracks;
+  std::map<std::u16string, std::vector<std::size_t>> sharing;  // folded class name -> tracks
+  SuggestedNames suggestions;
   for (const auto& [key, seconds] : table) {
     if (seconds < 0) continue;
     const std::u16string_view file_name = FileNameOf(key);
-    if (!HasTrackBlock(key, seconds)) {
-      const std::u16string what = Described(FindUnwritable(file_name));
-      warnings.push_back({std::u16string(file_name), u"holds " + what + u", left out of the file"});
-      continue;
+    const Track track{key, FolderOf(key), file_name, TrackClassName(file_name),
+                      HasTrackBlock(key, seconds)};
+    suggestions.Take(track.class_name);
+    if (track.written) sharing[FoldedCase(track.class_name)].push_back(tracks.size());
+    tracks.push_back(track);
+  }
+
+  MarkKeptClassNames(tracks);
+
+  bool any_outside = false;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    const Track& track = tracks[i];
+    std::u16string reasons;
+    std::u16string breakers;
+    if (!track.written) {
+      Append(reasons, u"holds " + Described(FindUnwritable(track.file_name)) +
+                          u", left out of the file");
+    } else {
+      if (track.class_name.empty()) {
+        Append(reasons, u"empty class name");
+      } else if (!IsClassName(track.class_name)) {
+        Append(reasons, u"class name " + Quoted(track.class_name) +
+                            u" is not a letter or _ followed by letters, digits, _");
+      }
+      Append(reasons, SharedNameReason(tracks, sharing[FoldedCase(track.class_name)], i));
+      breakers = BreakersIn(track.file_name, false);
+      Append(reasons, BreakerReason(breakers, u"its sound[] line"));
     }
-    const std::u16string_view class_name = TrackClassName(file_name);
-    std::u16string reason;
-    if (class_name.empty()) {
-      reason = u"empty class name";
-    } else if (!IsClassName(class_name)) {
-      reason = u"class name is not a letter or _ followed by letters, digits, _";
-    }
-    if (class_name_count[FoldedCase(class_name)] > 1) {
-      if (!reason.empty()) reason += u"; ";
-      reason += u"class name also used by another track";
+    if (!track.written || !track.keeps_class || !breakers.empty()) {
+      const std::u16string class_name = track.keeps_class
+                                            ? std::u16string(track.class_name)
+                                            : suggestions.FreeFrom(track.class_name);
+      Append(reasons, u"rename to " + RenamedFile(track, class_name));
     }
     // One TRACK_PATH serves every track: the game looks for this one in the wrong folder.
-    if (FolderOf(key) != folder) {
-      if (!reason.empty()) reason += u"; ";
-      reason += u"outside the TRACK_PATH folder";
+    if (track.written && !SameFolder(track.folder, folder)) {
+      Append(reasons, u"in " + std::u16string(track.folder) + u", outside the TRACK_PATH folder");
+      any_outside = true;
     }
-    if (!reason.empty()) warnings.push_back({std::u16string(file_name), reason});
+    if (!reasons.empty()) warnings.push_back({std::u16string(track.file_name), reasons});
+  }
+
+  // The folder once, ahead of the tracks that point at it.
+  std::u16string folder_reasons;
+  if (const Unwritable found = FindUnwritable(folder); found != Unwritable::kNone) {
+    Append(folder_reasons, u"holds " + Described(found) + u", marked U+FFFD in TRACK_PATH");
+  }
+  Append(folder_reasons, BreakerReason(BreakersIn(folder, true), u"the TRACK_PATH line"));
+  if (any_outside || !folder_reasons.empty()) {
+    std::u16string reasons = u"TRACK_PATH folder, where the game looks for every track";
+    Append(reasons, folder_reasons);
+    warnings.insert(warnings.begin(), {std::u16string(folder), reasons});
   }
   return warnings;
 }
@@ -92,7 +293,9 @@ void WriteNameWarnings(ConsoleOutput& console, const std::vector<NameWarning>& w
   if (warnings.empty()) return;
   console.SetAttribute(kAttributeNameWarning);
   console.Write(u"\n");
-  console.Write(u"[Warning] The game's config tools reject these names; rename before packing:\n");
+  console.Write(
+      u"[Warning] Rename or move these before packing, or the game's config tools will reject "
+      u"or miss them:\n");
   for (const NameWarning& warning : warnings) {
     console.Write(warning.name + u"  -  " + warning.reason + u"\n");
   }

@@ -1,27 +1,46 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/console_output.h"
 #include "console/duration_table.h"
 
 // Names are written into the config file as they are. These are the ones the game's config
-// tools will reject (or that never reach the file), so the user can rename the files before
+// tools will reject, that break the file's lines or never reach the file, and the tracks the
+// game will look for in the wrong folder, so the user can rename or move the files before
 // packing.
 struct NameWarning {
   std::u16string name;    // as the user knows it: a file name, or the TRACK_PATH folder
-  std::u16string reason;  // short, one line
+  std::u16string reason;  // one line: what is wrong, and what to rename the file to
 };
 
-// The warnings for the file written from `table` (keys are full paths), in table order: the
-// TRACK_PATH folder (see TrackPathKey) when it holds what the file cannot hold as it is; then
-// each measured entry whose file name cannot be written (left out of the file), or whose
-// class name is empty, is not a letter or underscore followed by letters, digits and
-// underscores (ASCII), or equals another measured entry's ignoring ASCII case, or whose folder
-// is not the TRACK_PATH folder. Several reasons for one entry share its line. Entries that are
-// not measured give none: they write nothing.
+// The warnings for the file written from `table` (keys are full paths).
+//
+// First the TRACK_PATH folder (see TrackPathKey), when a track lies outside it or it holds
+// what the file cannot hold as it is or a character that breaks its #define line. Then, in
+// table order, each measured entry: whose file name cannot be written (it is left out of the
+// file); whose class name is empty, is not a letter or underscore followed by letters, digits
+// and underscores (ASCII), or is another written entry's too, ignoring ASCII case (naming the
+// others: by file name in the same folder, else by full path); whose file name holds a
+// character that ends or splits its macro argument or its sound[] line; or whose folder is not
+// the TRACK_PATH folder (SameFolder), naming that folder. One line per entry, its reasons
+// joined by "; ".
+//
+// Each entry to rename comes with a file name to rename it to. A valid class name stays with
+// the first entry holding it (entries in the file before those left out); any other entry
+// gets ValidClassName of its own ("Track" when that is empty) with "_2", "_3" ... appended
+// until no measured entry and no earlier suggestion holds it, ignoring case. Its extension
+// follows in class-name characters, without the dot when none is left. Entries that are not
+// measured give nothing: they write nothing.
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table);
+
+// A valid class name made from `name`: ASCII letters, digits and '_' kept; Latin letters with
+// accents (U+00C0 to U+017F) written without them ("é" -> "e", "ß" -> "ss"); combining marks
+// dropped; every other run of characters one '_', never at either end; a '_' in front when the
+// result would start with a digit. Empty when nothing is left ("", "♫").
+std::u16string ValidClassName(std::u16string_view name);
 
 // One block after the table: an empty line, a heading and one "name  -  reason" line per
 // warning, in kAttributeNameWarning. Nothing at all when `warnings` is empty.

@@ -13,6 +13,11 @@ std::u16string_view FileNameOf(std::u16string_view path);
 // The text before the last folder separator of `path`, or all of it when it holds none.
 std::u16string_view FolderOf(std::u16string_view path);
 
+// Whether folder texts `a` and `b` name one folder as the platform matches names: exactly on
+// POSIX; on Windows ignoring case, as its file systems do ("C:\Music" and "c:\MUSIC" are
+// one). Text only: nothing on disk is asked, no link or ".." is resolved.
+bool SameFolder(std::u16string_view a, std::u16string_view b);
+
 // What goes in front of the generator's output file name. On Windows: the folder of the
 // running executable as the system reports it (whatever argument 0 holds: a bare name typed in
 // cmd, forward slashes from a script), in plain form, followed by a backslash; argument 0's

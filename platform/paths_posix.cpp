@@ -10,6 +10,8 @@
 
 bool IsFolderSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 
+bool SameFolder(std::u16string_view a, std::u16string_view b) { return a == b; }
+
 std::u16string OutputFolderPrefix(std::u16string_view arg0) {
   const std::u16string_view name = FileNameOf(arg0);
   // Started by its path: beside the program, keeping the separator that was found. Started by

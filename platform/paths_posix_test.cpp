@@ -16,6 +16,12 @@ TEST(PathsPosix, SlashAndBackslashBothEndTheFolderWhicheverComesLast) {
   EXPECT_EQ(FolderOf(u"C:\\Music\\sub/a.wav"), u"C:\\Music\\sub");
 }
 
+TEST(PathsPosix, FoldersAreTheSameOnlyExactly) {
+  EXPECT_TRUE(SameFolder(u"/in/Music", u"/in/Music"));
+  EXPECT_FALSE(SameFolder(u"/in/Music", u"/in/MUSIC"));
+  EXPECT_FALSE(SameFolder(u"/in/Music", u"/in/Music/sub"));
+}
+
 TEST(PathsPosix, OutputFolderIsBesideTheProgramOrTheCurrentFolder) {
   EXPECT_EQ(OutputFolderPrefix(u"/opt/tools/brevane"), u"/opt/tools/");
   EXPECT_EQ(OutputFolderPrefix(u"brevane"), u"");  // started by name through PATH

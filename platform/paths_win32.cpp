@@ -44,6 +44,15 @@ std::wstring LongPathName(const std::wstring& path) {
 
 bool IsFolderSeparator(char16_t c) { return c == u'\\'; }
 
+bool SameFolder(std::u16string_view a, std::u16string_view b) {
+  // Ordinal, as the file system matches names: the user's locale does not matter. Paths come
+  // from a command line of at most 32,767 characters, so their lengths fit an int.
+  const std::wstring wide_a = Wide(a);
+  const std::wstring wide_b = Wide(b);
+  return CompareStringOrdinal(wide_a.data(), static_cast<int>(wide_a.size()), wide_b.data(),
+                              static_cast<int>(wide_b.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::wstring FileCallPath(std::u16string_view path) {
   const std::wstring plain = Wide(path);
   if (plain.rfind(L"\\\\?\\", 0) == 0 || plain.rfind(L"\\\\.\\", 0) == 0) return plain;

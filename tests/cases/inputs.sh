@@ -44,6 +44,7 @@ case $1 in
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
   closed_descriptors | generator_full_disk | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
+  windows_folder_case) mkdir in/Music; wave in/Music/a.wav 8000 8000; wave in/Music/b.wav 8000 4000 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
   generator_no_dev_null) wave in/outro.wav 1000 5668 ;;
   generator_no_rename_or_link) wave in/outro.wav 1000 5668; printf taken >app/config.cpp ;;
@@ -78,8 +79,12 @@ print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, 
   generator_control_names) cd in; mkdir $'a\n#include "secret"'; wave $'a\n#include "secret"/b.wav' 8000 8000
     wave $'inj\n\t};\n\tclass Evil { hacked = 1; };\n\tclass x.wav' 8000 16000; wave $'esc\x1b[2J.wav' 8000 4000
     wave $'evil\xe2\x80\xaeggo.wav' 8000 2000; wave 'say "hi".wav' 8000 2400 ;;
+  # Characters that end or split a macro argument, the sound[] line or the #define line.
+  generator_macro_names) d="in/Mix (#2), Tom's"; mkdir "$d"; for n in comma.w,av paren.w\)av open.w\(av semi.w\;av brace.w{av "it's.wav" plain.wav; do wave "$d/$n" 8000 4000; done ;;
+  generator_macro_names_posix) mkdir 'in/*x'; wave 'in/*x/quote.w"av' 8000 4000; wave 'in/*x/plain.wav' 8000 2000 ;;
   generator_name_warnings) cd in; mkdir sub; wave '01 - Intro.ogg' 8000 8000; wave .ogg 8000 4000; wave Theme.ogg 8000 2000
-    wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; wave 'Köln.wav' 8000 6000; printf 'not audio' >notes.txt ;;
+    wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; wave 'Köln.wav' 8000 6000; printf 'not audio' >notes.txt
+    wave THEME.wav 8000 1600; wave _01_Intro.wav 8000 800 ;;
   # An Ogg file's last page cut in half; page starts after a whole file, of another version or
   # followed by 64 KiB; a data chunk beyond 4 GiB in a sparse WAVE.
   probe_edges) cd in; ogg=$data/vorbis_stereo_44k.ogg; starts() { for i in {1..7700}; do printf "OggS\\$1\377\377\377\377"; done; }
