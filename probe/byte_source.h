@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <map>
 #include <string>
+#include <vector>
 
 // Sequential reading with seeking, over a file or over bytes in memory, so that the same
 // chunk-walking code runs on disk files and on byte arrays built by tests or a fuzzer.
@@ -61,4 +63,52 @@ class FileByteSource : public ByteSource {
 
   std::FILE* stream_;
   std::uint64_t position_ = 0;
+};
+
+// Reads another source as a file of a size fixed in advance, and keeps every byte it reads, so
+// that later readers see exactly those bytes whatever happens to the file in the meantime: a
+// byte is read from the other source once, and from memory after that.
+class RecordingByteSource : public ByteSource {
+ public:
+  // Reads `inner`, which must outlive this, as `size` bytes: reads at or beyond `size` return
+  // 0, even when the file has grown.
+  RecordingByteSource(ByteSource& inner, std::uint64_t size);
+
+  std::size_t Read(void* buffer, std::size_t size) override;
+  bool Seek(std::uint64_t offset) override;
+  std::uint64_t Tell() const override { return position_; }
+
+  // Copies into `buffer` up to `size` kept bytes from `offset` on, stopping before the first
+  // byte never read (or the end). Returns how many it copied: 0 where nothing was read.
+  std::size_t ReadKept(std::uint64_t offset, void* buffer, std::size_t size) const;
+
+  // The size given at construction.
+  std::uint64_t size() const { return size_; }
+
+  // Bytes of memory holding the kept bytes (a little more than their count).
+  std::uint64_t kept_bytes() const { return kept_bytes_; }
+
+  // False once memory ran out to keep the bytes read: Read has returned nothing since, so
+  // what it returned is all kept, but a reader may have taken the early end for the file's.
+  bool complete() const { return complete_; }
+
+ private:
+  // Bytes kept from `start` on, in blocks of kBlockBytes (the last one filled in part), so
+  // that the memory grows without copying.
+  struct Run {
+    std::uint64_t end;
+    std::vector<std::unique_ptr<std::uint8_t[]>> blocks;
+  };
+  static constexpr std::size_t kBlockBytes = std::size_t{1} << 16;
+
+  // Keeps `size` bytes read at `offset`, where nothing is kept yet: after the run that ends
+  // there, or in a new run. Returns how many it kept: fewer when memory ran out.
+  std::size_t Keep(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
+
+  ByteSource& inner_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+  std::map<std::uint64_t, Run> runs_;  // by start; runs never overlap
+  std::uint64_t kept_bytes_ = 0;
+  bool complete_ = true;
 };
