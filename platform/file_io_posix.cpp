@@ -63,7 +63,7 @@ int CreateNew(const std::string& name) {
 
 }  // namespace
 
-std::FILE* OpenFileForReading(const std::u16string& path) {
+std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*/) {
   const std::string name = Utf16ToUtf8(path);
   // O_NONBLOCK: opening a FIFO with no writer would otherwise wait for one forever.
   const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

@@ -27,8 +27,9 @@ bool MemoryByteSource::Seek(std::uint64_t offset) {
   return true;
 }
 
-std::unique_ptr<FileByteSource> FileByteSource::Open(const std::u16string& path) {
-  std::FILE* stream = OpenFileForReading(path);
+std::unique_ptr<FileByteSource> FileByteSource::Open(const std::u16string& path,
+                                                     FileSharing sharing) {
+  std::FILE* stream = OpenFileForReading(path, sharing);
   if (stream == nullptr) return nullptr;
   return std::unique_ptr<FileByteSource>(new FileByteSource(stream));
 }
@@ -49,6 +50,8 @@ bool FileByteSource::Seek(std::uint64_t offset) {
   position_ = offset;
   return true;
 }
+
+bool FileByteSource::Size(std::uint64_t& size) const { return StreamSize(stream_, size); }
 
 RecordingByteSource::RecordingByteSource(ByteSource& inner, std::uint64_t size)
     : inner_(inner), size_(size) {}

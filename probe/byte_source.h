@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_io.h"
+
 // Sequential reading with seeking, over a file or over bytes in memory, so that the same
 // chunk-walking code runs on disk files and on byte arrays built by tests or a fuzzer.
 // Positions are absolute byte offsets from the start, in 64 bits.
@@ -46,9 +48,11 @@ class MemoryByteSource : public ByteSource {
 // Reads a file through a buffered stream that it owns and closes on destruction.
 class FileByteSource : public ByteSource {
  public:
-  // Opens the existing regular file at `path` (UTF-16). Returns nullptr when it cannot:
-  // missing names, folders, FIFOs and devices are refused without blocking.
-  static std::unique_ptr<FileByteSource> Open(const std::u16string& path);
+  // Opens the existing regular file at `path` (UTF-16), as OpenFileForReading does with
+  // `sharing`. Returns nullptr when it cannot: missing names, folders, FIFOs and devices are
+  // refused without blocking.
+  static std::unique_ptr<FileByteSource> Open(
+      const std::u16string& path, FileSharing sharing = FileSharing::kWritersAllowed);
 
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
@@ -57,6 +61,13 @@ class FileByteSource : public ByteSource {
   std::size_t Read(void* buffer, std::size_t size) override;
   bool Seek(std::uint64_t offset) override;
   std::uint64_t Tell() const override { return position_; }
+
+  // The file's size now, in bytes. False when the platform cannot tell.
+  bool Size(std::uint64_t& size) const;
+
+  // The stream itself, for a reader that needs one; reading or moving it leaves Tell() wrong
+  // until the next Seek.
+  std::FILE* stream() const { return stream_; }
 
  private:
   explicit FileByteSource(std::FILE* stream) : stream_(stream) {}
