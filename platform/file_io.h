@@ -19,7 +19,9 @@ enum class FileSharing {
 
 // Opens an existing regular file for binary reading by its UTF-16 path. Returns nullptr when
 // the path names nothing, names something other than a regular file (a folder, a FIFO, a
-// device) or cannot be opened. Never blocks. The caller owns the stream.
+// device) or cannot be opened. Never blocks on a FIFO or device. A file under another
+// program's write lease (Linux: a Samba or NFS server's) is opened once that program lets go,
+// after at most the kernel's lease-break time. The caller owns the stream.
 std::FILE* OpenFileForReading(const std::u16string& path,
                               FileSharing sharing = FileSharing::kWritersAllowed);
 
