@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 

@@ -37,7 +37,8 @@ class DecoderInput {
   virtual std::FILE* stream() = 0;
 
   // Bytes of memory holding what the checks read, for the decoder (0 on Windows, which reads
-  // the file). Up to about the header pages' cap plus 1 MiB of the pages after them plus
-  // 64 KiB: as much as a large comment header, which the decoder also copies into its area.
+  // the file): at most about kMaxVorbisHeaderBytes + kMaxFirstAudioBytes + 64 KiB, where the
+  // checks stop reading. A large comment header is held twice: here, and in the decoder's
+  // memory area, which it is copied into.
   virtual std::uint64_t kept_bytes() const = 0;
 };
