@@ -8,10 +8,22 @@
 // Paths longer than Windows' classic limit (260 characters) are opened in their long form
 // there, so a deep folder works like any other.
 
+// Whether others may write to a file while it is open for reading.
+enum class FileSharing {
+  kWritersAllowed,
+  // Windows only: while the stream is open nobody can write to, truncate, rename or delete the
+  // file, and a file another program already holds open for writing cannot be opened. POSIX
+  // has no such mode: there this is the same as kWritersAllowed.
+  kWritersKeptOut,
+};
+
 // Opens an existing regular file for binary reading by its UTF-16 path. Returns nullptr when
 // the path names nothing, names something other than a regular file (a folder, a FIFO, a
-// device) or cannot be opened. Never blocks. The caller owns the stream.
-std::FILE* OpenFileForReading(const std::u16string& path);
+// device) or cannot be opened. Never blocks on a FIFO or device. A file under another
+// program's write lease (Linux: a Samba or NFS server's) is opened once that program lets go,
+// after at most the kernel's lease-break time. The caller owns the stream.
+std::FILE* OpenFileForReading(const std::u16string& path,
+                              FileSharing sharing = FileSharing::kWritersAllowed);
 
 // A file created new for writing. Never replaces or follows anything already under its name.
 class OutputFile {

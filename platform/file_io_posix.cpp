@@ -2,8 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "platform/file_io.h"
@@ -61,12 +65,51 @@ int CreateNew(const std::string& name) {
       ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
 }
 
+// Seconds the kernel gives the holder of a lease to let go before it breaks the lease itself.
+long LeaseBreakSeconds() {
+  long seconds = 45;  // the kernel's default
+  const int fd = ::open("/proc/sys/fs/lease-break-time", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return seconds;
+  char text[24] = {};
+  const ssize_t count = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  if (count > 0) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end != text && value >= 0) seconds = value;
+  }
+  return seconds;
+}
+
+// `name` opened read-only; -1 (errno set) when it cannot be.
+int OpenWithoutBlocking(const std::string& name) {
+  // O_NONBLOCK: opening a FIFO with no writer would otherwise wait for one forever. It also
+  // turns another program's write lease into EWOULDBLOCK rather than a wait: the kernel has
+  // then asked the holder to let go, so the open is tried again until it has, or until the
+  // kernel breaks the lease itself.
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  int fd = ::open(name.c_str(), kFlags);
+  if (fd >= 0 || errno != EWOULDBLOCK) return fd;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(LeaseBreakSeconds());
+  // Holders usually let go within milliseconds; the pause grows so that one that never does
+  // costs few attempts.
+  long pause_ns = 1000000;
+  for (;;) {
+    const timespec pause{0, pause_ns};
+    (void)::nanosleep(&pause, nullptr);  // cut short by a signal: simply try sooner
+    fd = ::open(name.c_str(), kFlags);
+    if (fd >= 0 || errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+      return fd;
+    }
+    pause_ns = std::min(2 * pause_ns, 100000000L);
+  }
+}
+
 }  // namespace
 
-std::FILE* OpenFileForReading(const std::u16string& path) {
-  const std::string name = Utf16ToUtf8(path);
-  // O_NONBLOCK: opening a FIFO with no writer would otherwise wait for one forever.
-  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*/) {
+  const int fd = OpenWithoutBlocking(Utf16ToUtf8(path));
   if (fd < 0) return nullptr;
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <io.h>
+#include <share.h>
 
 #include <cstdint>
 #include <limits>
@@ -40,11 +41,16 @@ class Win32OutputFile : public OutputFile {
 
 }  // namespace
 
-std::FILE* OpenFileForReading(const std::u16string& path) {
+std::FILE* OpenFileForReading(const std::u16string& path, FileSharing sharing) {
   std::FILE* stream = nullptr;
-  if (_wfopen_s(&stream, FileCallPath(path).c_str(), L"rb") != 0 || stream == nullptr) {
-    return nullptr;
+  const std::wstring name = FileCallPath(path);
+  if (sharing == FileSharing::kWritersKeptOut) {
+    // Shares reading only: no writing, and no deleting or renaming either.
+    stream = _wfsopen(name.c_str(), L"rb", _SH_DENYWR);
+  } else if (_wfopen_s(&stream, name.c_str(), L"rb") != 0) {
+    stream = nullptr;
   }
+  if (stream == nullptr) return nullptr;
   // Device names (CON, NUL, COM1, a pipe) open like files but can block or never end: only
   // files on disk are measured. A folder already fails to open.
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

@@ -3,8 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/file_io.h"
 
 // Sequential reading with seeking, over a file or over bytes in memory, so that the same
 // chunk-walking code runs on disk files and on byte arrays built by tests or a fuzzer.
@@ -44,9 +48,11 @@ class MemoryByteSource : public ByteSource {
 // Reads a file through a buffered stream that it owns and closes on destruction.
 class FileByteSource : public ByteSource {
  public:
-  // Opens the existing regular file at `path` (UTF-16). Returns nullptr when it cannot:
-  // missing names, folders, FIFOs and devices are refused without blocking.
-  static std::unique_ptr<FileByteSource> Open(const std::u16string& path);
+  // Opens the existing regular file at `path` (UTF-16), as OpenFileForReading does with
+  // `sharing`. Returns nullptr when it cannot: missing names, folders, FIFOs and devices are
+  // refused without blocking.
+  static std::unique_ptr<FileByteSource> Open(
+      const std::u16string& path, FileSharing sharing = FileSharing::kWritersAllowed);
 
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
@@ -56,9 +62,64 @@ class FileByteSource : public ByteSource {
   bool Seek(std::uint64_t offset) override;
   std::uint64_t Tell() const override { return position_; }
 
+  // The file's size now, in bytes. False when the platform cannot tell.
+  bool Size(std::uint64_t& size) const;
+
+  // The stream itself, for a reader that needs one; reading or moving it leaves Tell() wrong
+  // until the next Seek.
+  std::FILE* stream() const { return stream_; }
+
  private:
   explicit FileByteSource(std::FILE* stream) : stream_(stream) {}
 
   std::FILE* stream_;
   std::uint64_t position_ = 0;
+};
+
+// Reads another source as a file of a size fixed in advance, and keeps every byte it reads, so
+// that later readers see exactly those bytes whatever happens to the file in the meantime: a
+// byte is read from the other source once, and from memory after that.
+class RecordingByteSource : public ByteSource {
+ public:
+  // Reads `inner`, which must outlive this, as `size` bytes: reads at or beyond `size` return
+  // 0, even when the file has grown.
+  RecordingByteSource(ByteSource& inner, std::uint64_t size);
+
+  std::size_t Read(void* buffer, std::size_t size) override;
+  bool Seek(std::uint64_t offset) override;
+  std::uint64_t Tell() const override { return position_; }
+
+  // Copies into `buffer` up to `size` kept bytes from `offset` on, stopping before the first
+  // byte never read (or the end). Returns how many it copied: 0 where nothing was read.
+  std::size_t ReadKept(std::uint64_t offset, void* buffer, std::size_t size) const;
+
+  // The size given at construction.
+  std::uint64_t size() const { return size_; }
+
+  // Bytes of memory holding the kept bytes (a little more than their count).
+  std::uint64_t kept_bytes() const { return kept_bytes_; }
+
+  // False once memory ran out to keep the bytes read: Read has returned nothing since, so
+  // what it returned is all kept, but a reader may have taken the early end for the file's.
+  bool complete() const { return complete_; }
+
+ private:
+  // Bytes kept from `start` on, in blocks of kBlockBytes (the last one filled in part), so
+  // that the memory grows without copying.
+  struct Run {
+    std::uint64_t end;
+    std::vector<std::unique_ptr<std::uint8_t[]>> blocks;
+  };
+  static constexpr std::size_t kBlockBytes = std::size_t{1} << 16;
+
+  // Keeps `size` bytes read at `offset`, where nothing is kept yet: after the run that ends
+  // there, or in a new run. Returns how many it kept: fewer when memory ran out.
+  std::size_t Keep(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
+
+  ByteSource& inner_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+  std::map<std::uint64_t, Run> runs_;  // by start; runs never overlap
+  std::uint64_t kept_bytes_ = 0;
+  bool complete_ = true;
 };

@@ -6,8 +6,6 @@
 #include <memory>
 #include <new>
 
-#include "probe/stream_seek.h"
-
 namespace {
 
 constexpr std::uint8_t kFlagContinued = 1;
@@ -781,28 +779,6 @@ class SetupChecker {
   std::uint32_t most_partitions_ = 0;  // residue partitions of one channel in a packet
 };
 
-// A borrowed stream as a byte source; the stream's owner closes it.
-class BorrowedStreamSource : public ByteSource {
- public:
-  explicit BorrowedStreamSource(std::FILE* stream) : stream_(stream) {}
-
-  std::size_t Read(void* buffer, std::size_t size) override {
-    const std::size_t count = std::fread(buffer, 1, size, stream_);
-    position_ += count;
-    return count;
-  }
-  bool Seek(std::uint64_t offset) override {
-    if (!SeekStream(stream_, offset)) return false;
-    position_ = offset;
-    return true;
-  }
-  std::uint64_t Tell() const override { return position_; }
-
- private:
-  std::FILE* stream_;
-  std::uint64_t position_ = 0;
-};
-
 }  // namespace
 
 OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t* decoder_area) {
@@ -826,15 +802,6 @@ OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t* decode
   if (!packet->SkipRest()) return packet->fault();
   verdict = packet->WalkToFirstAudioPacket();
   if (decoder_area != nullptr) *decoder_area = area.Needed();
-  return verdict;
-}
-
-OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream, std::uint64_t* decoder_area) {
-  BorrowedStreamSource source(stream);
-  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, decoder_area);
-  // A short read leaves the end-of-file indicator set; the decoder must start clean.
-  std::clearerr(stream);
-  if (!SeekStream(stream, 0)) return OggHeaderVerdict::kBadPage;
   return verdict;
 }
 
@@ -871,13 +838,4 @@ bool CanFindOggLength(ByteSource& source, std::uint64_t size) {
     if (cost > kMaxLastPageSearchBytes) return false;
   }
   return true;
-}
-
-bool CanFindOggLength(std::FILE* stream) {
-  std::uint64_t size = 0;
-  if (!StreamSize(stream, size)) return false;
-  BorrowedStreamSource source(stream);
-  const bool can = CanFindOggLength(source, size);
-  std::clearerr(stream);
-  return SeekStream(stream, 0) && can;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "probe/byte_source.h"
 
@@ -88,11 +87,6 @@ enum class OggHeaderVerdict {
 OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source,
                                        std::uint64_t* decoder_area = nullptr);
 
-// The same over an open stream, which it reads from the start and then moves back to the
-// start (with its end-of-file and error indicators cleared), ready for the decoder. The caller
-// keeps ownership. kBadPage when the stream cannot be moved to its start.
-OggHeaderVerdict CheckOggVorbisHeaders(std::FILE* stream, std::uint64_t* decoder_area = nullptr);
-
 // The decoder keeps file offsets below 2 GiB: in a larger file it cannot reach the end, and
 // reports a wrong length (0, or that of a page it did not mean to read).
 inline constexpr std::uint64_t kMaxOggFileSize = (std::uint64_t{1} << 31) - 1;
@@ -106,7 +100,3 @@ inline constexpr std::uint64_t kMaxLastPageSearchBytes = std::uint64_t{4} << 20;
 // than kMaxLastPageSearchBytes (counted as if every "OggS" announced a false page, so real
 // files stay far below). Reads at most the last 64 KiB; leaves the position unspecified.
 bool CanFindOggLength(ByteSource& source, std::uint64_t size);
-
-// The same over an open stream, which it then moves back to the start (with its end-of-file
-// and error indicators cleared). The caller keeps ownership.
-bool CanFindOggLength(std::FILE* stream);

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
-#include "platform/file_io.h"
+#include "probe/decoder_input.h"
 #include "probe/decoder_memory.h"
 #include "probe/ogg_header_check.h"
-#include "probe/stream_seek.h"
 
 // Debian's header holds the whole decoder; its code is compiled elsewhere exactly once.
 #define STB_VORBIS_HEADER_ONLY
@@ -26,12 +26,6 @@ constexpr std::uint64_t kLargestDecoderArea = kMaxDecoderAreaBytes;
 // The decoder's count when the last page declares more frames than 32 bits hold.
 constexpr unsigned int kSaturatedFrames = 0xFFFFFFFE;
 
-struct StreamCloser {
-  void operator()(std::FILE* stream) const {
-    (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails
-  }
-};
-
 struct DecoderCloser {
   void operator()(stb_vorbis* decoder) const { stb_vorbis_close(decoder); }
 };
@@ -43,17 +37,19 @@ float VorbisSeconds(const std::u16string& path) {
   return VorbisSeconds(path, decoder_opens);
 }
 
-float VorbisSeconds(const std::u16string& path, int& decoder_opens) {
+float VorbisSeconds(const std::u16string& path, int& decoder_opens,
+                    const std::function<void()>& after_checks) {
   decoder_opens = 0;
-  const std::unique_ptr<std::FILE, StreamCloser> stream(OpenFileForReading(path));
-  if (stream == nullptr) return -1.0f;
+  const std::unique_ptr<DecoderInput> input = DecoderInput::Open(path);
+  if (input == nullptr) return -1.0f;
   // The decoder trusts the header fields; malformed ones must never reach it. It also cannot
   // always find the length: those files are n/a rather than measured wrong or slowly.
   std::uint64_t needed = 0;
-  if (CheckOggVorbisHeaders(stream.get(), &needed) != OggHeaderVerdict::kSafe ||
-      !CanFindOggLength(stream.get())) {
+  if (CheckOggVorbisHeaders(input->source(), &needed) != OggHeaderVerdict::kSafe ||
+      !CanFindOggLength(input->source(), input->size())) {
     return -1.0f;
   }
+  if (after_checks) after_checks();
   // Beyond the largest area the decoder still decides: the estimate may be a little high.
   std::uint64_t area_size = std::min(needed, kLargestDecoderArea);
   for (;;) {
@@ -61,11 +57,13 @@ float VorbisSeconds(const std::u16string& path, int& decoder_opens) {
     const DecoderMemory area = AllocateDecoderMemory(static_cast<std::size_t>(area_size));
     if (area == nullptr) return -1.0f;
     const stb_vorbis_alloc alloc{area.get(), static_cast<int>(area_size)};
-    // The stream stays ours, so that a retry reads it again from the start.
+    // The stream stays the input's, so that a retry reads it again from the start.
+    std::FILE* stream = input->stream();
+    if (stream == nullptr) return -1.0f;
     int error = 0;
     ++decoder_opens;
     const std::unique_ptr<stb_vorbis, DecoderCloser> decoder(
-        stb_vorbis_open_file(stream.get(), /*close_on_free=*/0, &error, &alloc));
+        stb_vorbis_open_file(stream, /*close_on_free=*/0, &error, &alloc));
     if (decoder != nullptr) {
       // 0 frames means the decoder found no length; the rate is never 0 in a stream it accepts.
       const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder.get());
@@ -75,7 +73,5 @@ float VorbisSeconds(const std::u16string& path, int& decoder_opens) {
     }
     if (error != VORBIS_outofmem || area_size == kLargestDecoderArea) return -1.0f;
     area_size = std::min(2 * area_size, kLargestDecoderArea);
-    std::clearerr(stream.get());
-    if (!SeekStream(stream.get(), 0)) return -1.0f;
   }
 }

@@ -53,6 +53,7 @@ case $1 in
   # A folder and names from an old archive (Latin-1, not UTF-8); C1 and Unicode line breaks.
   generator_unwritable_names) d=$'in/Lieder f\xfcr'; mkdir "$d"; for n in a.wav $'b.w\xe9v' $'nel\xc2\x85.wav' $'ls\xe2\x80\xa8.wav' $'ps\xe2\x80\xa9.wav'; do wave "$d/$n" 8000 4000; done ;;
   generator_dangling_link) wave in/outro.wav 1000 5668; ln -s ../victim app/config.cpp ;;
+  lister_leased_files) wave in/leased.wav 8000 16000; cp "$data/vorbis_stereo_44k.ogg" in/leased.ogg ;;
   hostile_within_256mib) cp "$data"/../hostile/data/*.ogg in/; cp "$data/vorbis_stereo_44k.ogg" in/zz-good.ogg ;;
   hostile_inputs) cd in; cp "$data"/../hostile/data/*.ogg .; cp "$data/vorbis_stereo_44k.ogg" zz-good.ogg; mkfifo fifo.ogg; mkdir folder.wav; : >empty.ogg
     # 4 000 000 000 bytes declared at 4 000 000 a second, held as a sparse file: never read.

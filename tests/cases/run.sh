@@ -143,11 +143,31 @@ run_case() {
       fi
       wrap=(unshare -m sh -c 'mount -t tmpfs none /dev && exec "$@"' sh)
     fi
+    # Input files held under a write lease by another process, which lets go when asked.
+    local -a holders=() leased=()
+    if [ -f "$dir/lease" ]; then
+      local file report
+      while IFS= read -r file; do
+        report=$scratch/lease-${#holders[@]}
+        python3 "$cases/lease_holder.py" "$scratch/in/$file" 60 >"$report" 2>&1 &
+        holders+=($!) leased+=("$file")
+        while [ ! -s "$report" ] && kill -0 $! 2>/dev/null; do sleep 0.05; done
+        if [ "$(head -n 1 "$report")" != held ]; then
+          echo "SKIP $name: no write lease on $file ($(head -n 1 "$report"); needs root)"
+          kill "${holders[@]}" 2>/dev/null; wait "${holders[@]}" 2>/dev/null
+          skipped=$((skipped + 1)); return
+        fi
+      done <"$dir/lease"
+    fi
     (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
       { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
       for fd in $closed; do eval "exec $fd>&-"; done &&
       exec "${wrap[@]}" timeout 300 "$scratch/app/$program" "${argv[@]}") \
       <"$stdin" >"$out" 2>"$err" || status=$?
+    local i
+    for i in "${!holders[@]}"; do
+      wait "${holders[$i]}" || fail "the lease on ${leased[$i]} was never asked back"
+    done
   fi
   [ "$status" -eq 0 ] || fail "exit code $status"
   [[ $closed == *" 2 "* ]] || [ ! -s "$err" ] || fail "standard error: $(head -c 300 "$err")"

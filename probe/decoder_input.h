@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "probe/byte_source.h"
+
+// One file as the Ogg route reads it: first the checks through source(), then the decoder
+// through stream(), which gives it exactly the bytes the checks read, so that it never parses a
+// byte the checks did not see, even when another program rewrites the file in between.
+// - POSIX: the bytes the checks read are kept in memory (the header pages up to the end of the
+//   first audio packet, and the file's last 64 KiB), and the decoder reads only those. Where
+//   it reads anything else it finds the end of the file.
+// - Windows: the file is opened so that nobody can write to it while it is open (a file
+//   another program holds open for writing cannot be opened), and the decoder reads it.
+class DecoderInput {
+ public:
+  // Opens the regular file at `path` (UTF-16) as OpenFileForReading does. Returns nullptr
+  // when it cannot, or cannot tell the file's size.
+  static std::unique_ptr<DecoderInput> Open(const std::u16string& path);
+
+  virtual ~DecoderInput() = default;
+
+  // The file for the checks, as size() bytes.
+  virtual ByteSource& source() = 0;
+
+  // The file's size when it was opened. The checks and the decoder both see the file as this
+  // long, whether it has grown since or not.
+  virtual std::uint64_t size() const = 0;
+
+  // After the checks: a stream at offset 0 for the decoder, clear of end-of-file and error
+  // indicators, with the same size. Owned by this object, valid while it lives; each call
+  // gives it again from the start. nullptr when it cannot be made, or when memory ran out
+  // while the checks read (the decoder could find an end where the checks found none).
+  virtual std::FILE* stream() = 0;
+
+  // Bytes of memory holding what the checks read, for the decoder (0 on Windows, which reads
+  // the file): at most about kMaxVorbisHeaderBytes + kMaxFirstAudioBytes + 64 KiB, where the
+  // checks stop reading. A large comment header is held twice: here, and in the decoder's
+  // memory area, which it is copied into.
+  virtual std::uint64_t kept_bytes() const = 0;
+};
