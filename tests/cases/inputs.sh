@@ -46,6 +46,8 @@ case $1 in
   closed_descriptors | generator_full_disk | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
   generator_no_dev_null) wave in/outro.wav 1000 5668 ;;
+  # One folder spelt three ways.
+  generator_path_spellings) mkdir in/sub; wave in/a.wav 8000 8000; wave in/b.wav 8000 4000; wave in/c.wav 8000 2000 ;;
   generator_no_rename_or_link) wave in/outro.wav 1000 5668; printf taken >app/config.cpp ;;
   # A stray file that is not audio in another folder, and tracks from two folders.
   generator_track_folder) mkdir -p in/Docs in/Music/Album; printf 'not audio' >in/Docs/notes.txt; wave in/Music/theme.wav 8000 8000; wave in/Music/Album/song.wav 8000 4000 ;;
