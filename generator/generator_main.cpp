@@ -40,7 +40,12 @@ void Generate(ConsoleOutput& console, const std::vector<std::u16string>& args) {
 
   // A truncated file (full disk, failed flush) is removed rather than given a name.
   if (FinishOutputFile(output, !writer.WriteFailed()) == OutputOutcome::kWritten) {
-    OpenInTextEditor(output.path);
+    // Without an editor the file would appear nowhere the user looks: say where it is.
+    if (!OpenInTextEditor(output.path)) {
+      console.SetAttribute(kAttributeUsage);
+      console.Write(u"Written to " + FullPath(output.path) +
+                    u"; no text editor could be started.\n");
+    }
   } else {
     console.SetAttribute(kAttributeWriteFailure);
     console.Write(u"Could not write to file!\n");

@@ -43,7 +43,7 @@ case $1 in
   generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
-  closed_descriptors | generator_full_disk | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
+  closed_descriptors | generator_full_disk | generator_no_editor | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
   generator_no_dev_null) wave in/outro.wav 1000 5668 ;;
   # One folder spelt three ways.

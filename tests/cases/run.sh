@@ -113,6 +113,8 @@ run_case() {
       cmd) command="cmd /c $exe" folder=$app_path ;;
       path) command="cmd /c $exe" search=$app_path ;;
     esac
+    # No editor: the system's Notepad is missing for this run.
+    [ ! -f "$dir/no-editor" ] || rm -f "$system/system32/notepad.exe" "$system/notepad.exe"
     if [ -z "$command" ]; then
       (cd "$scratch/in" && timeout 300 "$wine" "$app_path\\$exe" "${argv[@]}") \
         <"$stdin" >"$out" 2>"$err" || status=$?
@@ -121,6 +123,8 @@ run_case() {
       (cd "$scratch/in" && WINEPATH=$search timeout 300 "$wine" "$helpers/launch.exe" "$folder" \
         "$command") <"$stdin" >"$out" 2>"$err" || status=$?
     fi
+    [ ! -f "$dir/no-editor" ] || { cp "$helpers/notepad.exe" "$system/system32/notepad.exe" &&
+      cp "$helpers/notepad.exe" "$system/notepad.exe"; } || exit 1
     # The command interpreter's own pause prompt, worded and ended as on the other platforms.
     sed -i '$s/^Press any key to continue\.\.\. *$/Press any key to continue . . . /' "$out"
     [ -z "$(tail -c 1 "$out")" ] || echo >>"$out"
@@ -129,6 +133,9 @@ run_case() {
     printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.part" && mv "%s.part" "%s"\n' \
       "$args_file" "$args_file" "$args_file" >"$scratch/tools/xdg-open"
     chmod +x "$scratch/tools/xdg-open"
+    # No editor: the program's PATH is a folder without xdg-open.
+    local -a path=()
+    [ ! -f "$dir/no-editor" ] || { rm "$scratch/tools/xdg-open"; path=(env "PATH=$scratch/tools"); }
     # Failures injected into system calls, or a system without /dev (a minimal sandbox).
     local -a wrap=()
     # The file holds strace's options, split at blanks. LeakSanitizer cannot work under ptrace.
@@ -146,7 +153,7 @@ run_case() {
     (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
       { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
       for fd in $closed; do eval "exec $fd>&-"; done &&
-      exec "${wrap[@]}" timeout 300 "$scratch/app/$program" "${argv[@]}") \
+      exec "${wrap[@]}" timeout 300 "${path[@]}" "$scratch/app/$program" "${argv[@]}") \
       <"$stdin" >"$out" 2>"$err" || status=$?
   fi
   [ "$status" -eq 0 ] || fail "exit code $status"
