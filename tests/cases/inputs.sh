@@ -46,6 +46,9 @@ case $1 in
   closed_descriptors | generator_full_disk | generator_no_editor | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
   generator_no_dev_null) wave in/outro.wav 1000 5668 ;;
+  generator_help) wave in/outro.wav 1000 5668 ;;
+  # Files named like options.
+  lister_option_like_names) wave in/--help 8000 8000; wave in/-x.ogg 8000 4000; wave in/-h 8000 2000; wave in/--version 8000 1000 ;;
   # One folder spelt three ways.
   generator_path_spellings) mkdir in/sub; wave in/a.wav 8000 8000; wave in/b.wav 8000 4000; wave in/c.wav 8000 2000 ;;
   generator_no_rename_or_link) wave in/outro.wav 1000 5668; printf taken >app/config.cpp ;;
