@@ -1,7 +1,11 @@
 #include "flow/program_flow.h"
 
+#include <algorithm>
+
 #include "console/report.h"
+#include "platform/folder.h"
 #include "platform/manual.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -37,6 +41,26 @@ CommandLine ReadCommandLine(const std::vector<std::u16string>& args) {
   return command;
 }
 
+std::vector<std::u16string> ExpandFolders(const std::vector<std::u16string>& paths) {
+  std::vector<std::u16string> expanded;
+  std::vector<std::u16string> names;
+  for (const std::u16string& path : paths) {
+    if (!ListFolderFiles(path, &names)) {
+      expanded.push_back(path);
+      continue;
+    }
+    if (names.empty()) {
+      // Listed, as n/a, so the user sees that the folder gave nothing.
+      expanded.emplace_back(WithoutTrailingSeparators(path));
+      continue;
+    }
+    // A fixed order: with keys by file name, which file wins must not depend on the disk.
+    std::sort(names.begin(), names.end());
+    for (const std::u16string& name : names) expanded.push_back(JoinPath(path, name));
+  }
+  return expanded;
+}
+
 void WriteHelp(ConsoleOutput& console, std::u16string_view command) {
   WriteUsage(console);
   const std::u16string pointer = ManualPointer(command);
@@ -66,7 +90,7 @@ int RunProgram(const std::vector<std::u16string>& args, const ProgramNames& name
   if (command.paths.empty()) {
     WriteUsage(*console);
   } else {
-    measure_and_report(*console, command.paths);
+    measure_and_report(*console, ExpandFolders(command.paths));
   }
   WriteClosing(*console);
   return 0;

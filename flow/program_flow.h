@@ -28,7 +28,11 @@ using MeasureAndReport =
 // no closing: no pause. The first "--" is dropped and every argument after it is a path. Any
 // other argument is a path, one starting with "-" ("-x.ogg") included.
 //
-// Without paths: the usage line. Otherwise `measure_and_report` is called with the paths.
-// Every run but help and version ends with the closing.
+// A path naming a folder stands for the files directly inside it (see ListFolderFiles),
+// joined to it, in ascending code-unit order of their names, as if they had been dropped in
+// that order (for Lumtass, which keys by file name, the later one wins). A folder without
+// such files stands for itself without its trailing separators, so it is listed as n/a under
+// its own name. Without paths: the usage line. Otherwise `measure_and_report` is called with
+// the paths. Every run but help and version ends with the closing.
 int RunProgram(const std::vector<std::u16string>& args, const ProgramNames& names,
                const MeasureAndReport& measure_and_report);

@@ -22,6 +22,15 @@ std::u16string_view FolderOf(std::u16string_view path);
 // PATH.
 std::u16string OutputFolderPrefix(std::u16string_view arg0);
 
+// `name` inside the folder `folder`: joined with the platform's own separator ('/' on POSIX,
+// the backslash on Windows), or without one when `folder` already ends in a separator; `name`
+// alone when `folder` is empty.
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
+// `path` without the folder separators at its end (`Music/` gives `Music`), or `path` as it is
+// when nothing else would be left (`/`).
+std::u16string_view WithoutTrailingSeparators(std::u16string_view path);
+
 // `path` as a full path, for keying a file by where it is, made the same way on every
 // platform: relative to the current folder, "." segments dropped, ".." taken back as text (no
 // link resolved), repeated separators collapsed, a trailing separator kept. On Windows, in the
