@@ -4,6 +4,7 @@
 #include "console/console_output.h"
 #include "console/duration_table.h"
 #include "console/report.h"
+#include "flow/program_flow.h"
 #include "generator/music_config_writer.h"
 #include "generator/name_warnings.h"
 #include "generator/output_naming.h"
@@ -14,17 +15,17 @@
 
 namespace {
 
-// Measures every argument, prints the table and writes the config file beside the program.
-void Generate(ConsoleOutput& console, const std::vector<std::u16string>& args) {
+// Measures every path, prints the table and writes the config file beside the program, whose
+// path as started is `arg0`.
+void Generate(ConsoleOutput& console, const std::u16string& arg0,
+              const std::vector<std::u16string>& paths) {
   // Keyed by full path: the same file name from two folders gives two entries, and a relative
   // argument still names its folder in TRACK_PATH.
   DurationTable table;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    table.Store(FullPath(args[i]), DurationProbe(args[i]));
-  }
+  for (const std::u16string& path : paths) table.Store(FullPath(path), DurationProbe(path));
   WriteHeader(console);
 
-  CreatedOutput output = CreateOutputFile(OutputFolderPrefix(args[0]));
+  CreatedOutput output = CreateOutputFile(OutputFolderPrefix(arg0));
   MusicConfigWriter writer(output.file.get());
   writer.Begin();
   bool first = true;
@@ -40,7 +41,12 @@ void Generate(ConsoleOutput& console, const std::vector<std::u16string>& args) {
 
   // A truncated file (full disk, failed flush) is removed rather than given a name.
   if (FinishOutputFile(output, !writer.WriteFailed()) == OutputOutcome::kWritten) {
-    OpenInTextEditor(output.path);
+    // Without an editor the file would appear nowhere the user looks: say where it is.
+    if (!OpenInTextEditor(output.path)) {
+      console.SetAttribute(kAttributeUsage);
+      console.Write(u"Written to " + FullPath(output.path) +
+                    u"; no text editor could be started.\n");
+    }
   } else {
     console.SetAttribute(kAttributeWriteFailure);
     console.Write(u"Could not write to file!\n");
@@ -50,12 +56,8 @@ void Generate(ConsoleOutput& console, const std::vector<std::u16string>& args) {
 }  // namespace
 
 int ProgramMain(const std::vector<std::u16string>& args) {
-  const auto console = ConsoleOutput::SetUp(u"Orvend's Brevane v1.0");
-  if (args.size() < 2) {
-    WriteUsage(*console);
-  } else {
-    Generate(*console, args);
-  }
-  WriteClosing(*console);
-  return 0;
+  return RunProgram(args, {u"Orvend's Brevane v1.0", u"Brevane", u"brevane"},
+                    [&args](ConsoleOutput& console, const std::vector<std::u16string>& paths) {
+                      Generate(console, args[0], paths);
+                    });
 }

@@ -22,6 +22,21 @@ std::u16string_view FolderOf(std::u16string_view path) {
   return last == std::u16string_view::npos ? path : path.substr(0, last);
 }
 
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
+  std::u16string path(folder);
+  // The platform's own separator: '/' where it is one at all, else the backslash.
+  const char16_t separator = IsFolderSeparator(u'/') ? u'/' : u'\\';
+  if (!path.empty() && !IsFolderSeparator(path.back())) path += separator;
+  path += name;
+  return path;
+}
+
+std::u16string_view WithoutTrailingSeparators(std::u16string_view path) {
+  std::size_t end = path.size();
+  while (end > 0 && IsFolderSeparator(path[end - 1])) --end;
+  return end == 0 ? path : path.substr(0, end);
+}
+
 std::u16string WithoutExtendedPrefix(std::u16string_view path) {
   constexpr std::u16string_view kPrefix = u"\\\\?\\";
   if (path.substr(0, kPrefix.size()) != kPrefix) return std::u16string(path);

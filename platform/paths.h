@@ -27,13 +27,23 @@ bool SameFolder(std::u16string_view a, std::u16string_view b);
 // PATH.
 std::u16string OutputFolderPrefix(std::u16string_view arg0);
 
-// `path` as a full path, for keying a file by where it is. On Windows, in the plain long form a
-// user knows: what GetFullPathNameW makes of it (relative to the current folder and drive,
-// forward slashes and ".." resolved), an extended-length path without its prefix (see
-// WithoutExtendedPrefix), and 8.3 short names expanded where the file exists. On POSIX, a
-// path starting with '/' as it is, else the current folder, '/' and the path joined as text
-// (no "." or ".." removed, no link resolved). `path` itself when the current folder cannot be
-// read.
+// `name` inside the folder `folder`: joined with the platform's own separator ('/' on POSIX,
+// the backslash on Windows), or without one when `folder` already ends in a separator; `name`
+// alone when `folder` is empty.
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
+// `path` without the folder separators at its end (`Music/` gives `Music`), or `path` as it is
+// when nothing else would be left (`/`).
+std::u16string_view WithoutTrailingSeparators(std::u16string_view path);
+
+// `path` as a full path, for keying a file by where it is, made the same way on every
+// platform: relative to the current folder, "." segments dropped, ".." taken back as text (no
+// link resolved), repeated separators collapsed, a trailing separator kept. On Windows, in the
+// plain long form a user knows: what GetFullPathNameW makes of it (relative to the current
+// folder and drive, forward slashes resolved), an extended-length path without its prefix
+// (see WithoutExtendedPrefix), and 8.3 short names expanded where the file exists. On POSIX
+// only '/' counts there, as for the system: a backslash stays part of a name. `path` itself
+// when it is relative and the current folder cannot be read.
 std::u16string FullPath(std::u16string_view path);
 
 // A Windows extended-length path in its plain form: "\\?\C:\x" gives "C:\x" and

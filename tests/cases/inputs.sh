@@ -43,10 +43,25 @@ case $1 in
   generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
-  closed_descriptors | generator_full_disk | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
+  closed_descriptors | generator_full_disk | generator_no_editor | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_folder_case) mkdir in/Music; wave in/Music/a.wav 8000 8000; wave in/Music/b.wav 8000 4000 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
   generator_no_dev_null) wave in/outro.wav 1000 5668 ;;
+  generator_help) wave in/outro.wav 1000 5668 ;;
+  # Files named like options.
+  lister_option_like_names) wave in/--help 8000 8000; wave in/-x.ogg 8000 4000; wave in/-h 8000 2000; wave in/--version 8000 1000 ;;
+  # Folders: files and non-audio inside, a hidden file and a subfolder left out; empty ones.
+  lister_folders) mkdir -p in/Music/Album in/Empty in/OnlyFolders/Sub in/More; wave in/Music/a.wav 8000 8000; cp "$data/vorbis_stereo_44k.ogg" in/Music/b.ogg
+    printf 'not audio' >in/Music/notes.txt; wave in/Music/.hidden.wav 8000 4000; wave in/Music/Album/song.wav 8000 4000; wave in/More/c.wav 8000 2000 ;;
+  # What a folder holds besides files; a name holding '\\' that ends like another; a folder link.
+  lister_folder_entries) mkdir -p in/Mixed/Sub in/Real; cd in; wave Mixed/b.wav 8000 8000; wave 'Mixed/x\\b.wav' 8000 2000; wave $'Mixed/\xff raw.wav' 8000 4000
+    wave $'Mixed/line\nbreak.wav' 8000 4000; wave target.wav 8000 12000; mkfifo Mixed/fifo.ogg; python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("Mixed/socket.wav")'
+    ln -s ../target.wav Mixed/link.wav; ln -s ../gone.wav Mixed/dangling.wav; ln -s ../Real Mixed/folder-link; wave Real/r.wav 8000 16000; ln -s Real Linked ;;
+  # A music folder, dropped as the folder or as its files.
+  generator_folder_drop | generator_folder_files_drop) mkdir -p in/Music/Album; wave in/Music/theme.wav 8000 16000; wave in/Music/outro.wav 1000 5668
+    cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg; printf 'not audio' >in/Music/readme.txt; wave in/Music/Album/song.wav 8000 4000 ;;
+  # One folder spelt three ways.
+  generator_path_spellings) mkdir in/sub; wave in/a.wav 8000 8000; wave in/b.wav 8000 4000; wave in/c.wav 8000 2000 ;;
   generator_no_rename_or_link) wave in/outro.wav 1000 5668; printf taken >app/config.cpp ;;
   # A stray file that is not audio in another folder, and tracks from two folders.
   generator_track_folder) mkdir -p in/Docs in/Music/Album; printf 'not audio' >in/Docs/notes.txt; wave in/Music/theme.wav 8000 8000; wave in/Music/Album/song.wav 8000 4000 ;;

@@ -16,6 +16,7 @@ bless=0 wine='' helpers=''
 programs=$(cd "${1:?program folder}" && pwd)
 shift
 export LC_ALL=C.UTF-8 WINEDEBUG=-all
+version=$(sed -n 's/^project([^ ]* VERSION \([^ ]*\).*/\1/p' "$cases/../../CMakeLists.txt")
 work=$(mktemp -d /tmp/cases.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failed=0 passed=0 skipped=0
@@ -29,13 +30,16 @@ expand() {
   local line
   while IFS= read -r line || [ -n "$line" ]; do
     [[ -z $wine || $line != *@IN@* && $line != *@APP@* ]] || line=${line//\//\\}
-    line=${line//@IN@/$in_path}
+    line=${line//@IN@/$in_path} line=${line//@VERSION@/$version}
     printf '%s\n' "${line//@APP@/$app_path}"
   done
 }
 
-# The reverse, for --bless: absolute paths back to placeholders.
-unexpand() { sed -e "s|$scratch/in|@IN@|g" -e "s|$scratch/app|@APP@|g"; }
+# The reverse, for --bless: absolute paths and the version line back to placeholders.
+unexpand() {
+  sed -e "s|$scratch/in|@IN@|g" -e "s|$scratch/app|@APP@|g" \
+    -e "s/^\(Lumtass\|Brevane\) ${version//./\\.}\$/\\1 @VERSION@/"
+}
 
 # Under Wine the stand-in editor is the system's Notepad, which Wine runs instead of its own
 # only when told to. Copies planted beside the program and in the working folder must never run.
@@ -97,8 +101,9 @@ run_case() {
   mkdir "$scratch/app.before" && cp -a "$scratch/app/." "$scratch/app.before/"
 
   in_path=$(platform_path "$scratch/in") app_path=$(platform_path "$app")
+  # Under Wine each '/' becomes '\' before the escapes are read, so "\x2f" stays a '/'.
   { read -r line; while IFS= read -r line || [ -n "$line" ]; do
-      printf -v line '%b' "$line"; [ -z "$wine" ] || line=${line//\//\\}
+      [ -z "$wine" ] || line=${line//\//\\\\}; printf -v line '%b' "$line"
       line=${line//@IN@/$in_path}; argv+=("${line//@APP@/$app_path}"); done; } <"$dir/args"
   [ ! -f "$dir/stdin" ] || stdin=$dir/stdin
   [ ! -f "$dir/closed" ] || [ -n "$wine" ] || closed=" $(cat "$dir/closed") "
@@ -113,6 +118,8 @@ run_case() {
       cmd) command="cmd /c $exe" folder=$app_path ;;
       path) command="cmd /c $exe" search=$app_path ;;
     esac
+    # No editor: the system's Notepad is missing for this run.
+    [ ! -f "$dir/no-editor" ] || rm -f "$system/system32/notepad.exe" "$system/notepad.exe"
     if [ -z "$command" ]; then
       (cd "$scratch/in" && timeout 300 "$wine" "$app_path\\$exe" "${argv[@]}") \
         <"$stdin" >"$out" 2>"$err" || status=$?
@@ -121,6 +128,8 @@ run_case() {
       (cd "$scratch/in" && WINEPATH=$search timeout 300 "$wine" "$helpers/launch.exe" "$folder" \
         "$command") <"$stdin" >"$out" 2>"$err" || status=$?
     fi
+    [ ! -f "$dir/no-editor" ] || { cp "$helpers/notepad.exe" "$system/system32/notepad.exe" &&
+      cp "$helpers/notepad.exe" "$system/notepad.exe"; } || exit 1
     # The command interpreter's own pause prompt, worded and ended as on the other platforms.
     sed -i '$s/^Press any key to continue\.\.\. *$/Press any key to continue . . . /' "$out"
     [ -z "$(tail -c 1 "$out")" ] || echo >>"$out"
@@ -129,6 +138,9 @@ run_case() {
     printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.part" && mv "%s.part" "%s"\n' \
       "$args_file" "$args_file" "$args_file" >"$scratch/tools/xdg-open"
     chmod +x "$scratch/tools/xdg-open"
+    # No editor: the program's PATH is a folder without xdg-open.
+    local -a path=()
+    [ ! -f "$dir/no-editor" ] || { rm "$scratch/tools/xdg-open"; path=(env "PATH=$scratch/tools"); }
     # Failures injected into system calls, or a system without /dev (a minimal sandbox).
     local -a wrap=()
     # The file holds strace's options, split at blanks. LeakSanitizer cannot work under ptrace.
@@ -162,7 +174,7 @@ run_case() {
     (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
       { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
       for fd in $closed; do eval "exec $fd>&-"; done &&
-      exec "${wrap[@]}" timeout 300 "$scratch/app/$program" "${argv[@]}") \
+      exec "${wrap[@]}" timeout 300 "${path[@]}" "$scratch/app/$program" "${argv[@]}") \
       <"$stdin" >"$out" 2>"$err" || status=$?
     local i
     for i in "${!holders[@]}"; do
@@ -172,10 +184,12 @@ run_case() {
   [ "$status" -eq 0 ] || fail "exit code $status"
   [[ $closed == *" 2 "* ]] || [ ! -s "$err" ] || fail "standard error: $(head -c 300 "$err")"
 
+  local stdout=$dir/stdout
+  [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || stdout=$dir/stdout.windows
   if [ "$bless" -eq 1 ]; then
     [[ $closed == *" 1 "* ]] || unexpand <"$out" >"$dir/stdout"
-  elif [[ $closed != *" 1 "* ]] && ! cmp -s <(expand <"$dir/stdout") "$out"; then
-    fail "standard output differs"; diff -u <(expand <"$dir/stdout") "$out" | head -40
+  elif [[ $closed != *" 1 "* ]] && ! cmp -s <(expand <"$stdout") "$out"; then
+    fail "standard output differs"; diff -u <(expand <"$stdout") "$out" | head -40
   fi
 
   # The editor is started without waiting for it: give its record time to appear.
