@@ -1,10 +1,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <utility>
 
 #include "console/console_output.h"
 #include "console/display_text.h"
@@ -14,13 +14,33 @@
 
 namespace {
 
+// The main thread styles the console, writes to it and gives it back at its end; Ctrl+C,
+// Ctrl+Break or closing the window give it back from another thread at any moment. Every
+// console operation runs under this lock, and once the console is given back none touches it
+// again, so that giving it back is final: nothing is styled, written or set after it.
+SRWLOCK console_lock = SRWLOCK_INIT;
+enum class ConsoleState { kAsFound, kStyled, kGivenBack };
+ConsoleState console_state = ConsoleState::kAsFound;  // guarded by console_lock
+
+class ConsoleLock {
+ public:
+  ConsoleLock() { AcquireSRWLockExclusive(&console_lock); }
+  ~ConsoleLock() { ReleaseSRWLockExclusive(&console_lock); }
+  ConsoleLock(const ConsoleLock&) = delete;
+  ConsoleLock& operator=(const ConsoleLock&) = delete;
+};
+
 class Win32ConsoleOutput : public ConsoleOutput {
  public:
   Win32ConsoleOutput(HANDLE handle, bool is_console) : handle_(handle), is_console_(is_console) {}
   ~Win32ConsoleOutput() override;
 
   void SetAttribute(std::uint16_t attribute) override {
-    if (is_console_) (void)SetConsoleTextAttribute(handle_, attribute);
+    if (!is_console_) return;
+    const ConsoleLock lock;
+    if (console_state == ConsoleState::kStyled) {
+      (void)SetConsoleTextAttribute(handle_, attribute);
+    }
   }
 
   void Write(std::u16string_view text) override {
@@ -28,8 +48,11 @@ class Win32ConsoleOutput : public ConsoleOutput {
     if (is_console_) {
       // A bidirectional override in a name would show it in another order, as on a terminal.
       const std::u16string shown = DisplayText(text);
-      (void)WriteConsoleW(handle_, shown.data(), static_cast<DWORD>(shown.size()), &written,
-                          nullptr);
+      const ConsoleLock lock;
+      if (console_state == ConsoleState::kStyled) {
+        (void)WriteConsoleW(handle_, shown.data(), static_cast<DWORD>(shown.size()), &written,
+                            nullptr);
+      }
       return;
     }
     // WriteConsoleW fails on a file or a pipe: redirected output gets the plain text as UTF-8,
@@ -47,7 +70,13 @@ class Win32ConsoleOutput : public ConsoleOutput {
   void Pause() override {
     // Redirected output gets no prompt and no wait: the prompt would land in the file or pipe.
     if (!is_console_) return;
-    // The command interpreter prints its own prompt and returns at once at the end of input.
+    {
+      const ConsoleLock lock;
+      if (console_state != ConsoleState::kStyled) return;
+    }
+    // Not under the lock: an interrupt at the prompt must still be able to give the console
+    // back. The command interpreter prints its own prompt and returns at once at the end of
+    // input.
     (void)std::system("pause");
   }
 
@@ -59,7 +88,7 @@ class Win32ConsoleOutput : public ConsoleOutput {
 // What the styling changes, as the console had it before. The console may be one the user
 // keeps using (a cmd or PowerShell window), so it is given back as found when the program
 // ends. Each part is restored only if it could be read. Written once before the styling and
-// only read afterwards, also by the interrupt handler's thread.
+// only read afterwards, under the console lock.
 struct SavedConsole {
   HANDLE output;
   UINT input_code_page;  // 0: not read
@@ -77,7 +106,6 @@ struct SavedConsole {
   LPARAM previous_icon;
 };
 SavedConsole saved;
-std::atomic<bool> restore_pending{false};
 
 void SaveConsole(HANDLE output, bool save_fonts) {
   saved.output = output;
@@ -98,7 +126,6 @@ void SaveConsole(HANDLE output, bool save_fonts) {
   if (saved.window != nullptr) {
     saved.previous_icon = SendMessageW(saved.window, WM_GETICON, ICON_SMALL, 0);
   }
-  restore_pending = true;
 }
 
 // Gives back the buffer's size, window size, text attribute and colour table. The cursor stays
@@ -137,9 +164,12 @@ void RestoreBuffer(HANDLE output, CONSOLE_SCREEN_BUFFER_INFOEX info) {
   (void)SetConsoleTextAttribute(output, info.wAttributes);
 }
 
-// Once, from whichever comes first: the normal end or an interrupt.
+// Once, from whichever comes first: the normal end or an interrupt. Takes the console lock,
+// so it waits for an operation under way to finish.
 void RestoreConsole() {
-  if (!restore_pending.exchange(false)) return;
+  const ConsoleLock lock;
+  const ConsoleState state = std::exchange(console_state, ConsoleState::kGivenBack);
+  if (state != ConsoleState::kStyled) return;
   if (saved.input_code_page != 0) (void)SetConsoleCP(saved.input_code_page);
   if (saved.output_code_page != 0) (void)SetConsoleOutputCP(saved.output_code_page);
   if (saved.has_buffer) RestoreBuffer(saved.output, saved.buffer);
@@ -155,7 +185,8 @@ void RestoreConsole() {
 }
 
 // Ctrl+C, Ctrl+Break and closing the window end the program through the default handler, which
-// runs next; the system gives this one the time to restore first.
+// runs next; the system gives this one the time to restore first. The main thread may go on
+// for a moment (writing the table, say), but no longer reaches the console.
 BOOL WINAPI RestoreOnInterrupt(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
     RestoreConsole();
@@ -218,10 +249,17 @@ std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   const bool change_font = !RunningUnderWine();
   SaveConsole(output, change_font);
-  (void)SetConsoleCtrlHandler(RestoreOnInterrupt, TRUE);
-  (void)SetConsoleOutputCP(kConsoleCodePage);
   DWORD mode = 0;
   const bool is_console = GetConsoleMode(output, &mode) != 0;
+  // Installed outside the lock: the system may hold a lock of its own while a handler runs
+  // and takes it to install one. An interrupt before the lock is taken finds nothing changed,
+  // and the styling is then left out, as the program is ending.
+  (void)SetConsoleCtrlHandler(RestoreOnInterrupt, TRUE);
+  auto console = std::make_unique<Win32ConsoleOutput>(output, is_console);
+  const ConsoleLock lock;
+  if (console_state == ConsoleState::kGivenBack) return console;
+  console_state = ConsoleState::kStyled;
+  (void)SetConsoleOutputCP(kConsoleCodePage);
   if (change_font) SetFont(output);
   const SHORT width = SetBufferAndPalette(output);
   (void)SetConsoleTextAttribute(output, kAttributeStartup);
@@ -235,5 +273,5 @@ std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   (void)SetConsoleTitleW(wide_title.c_str());
   (void)SetConsoleCP(kConsoleCodePage);
   (void)SetConsoleOutputCP(kConsoleCodePage);
-  return std::make_unique<Win32ConsoleOutput>(output, is_console);
+  return console;
 }

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The console given back under Wine, in the real console Wine makes for a pseudo-terminal:
+#  - Ctrl+C while the table is printing, and at the pause, leaves the console as it was before
+#    the program, text attribute included; the runs repeat, as the interrupt races the output.
+# Each program runs in one console session between two logs of console_state.exe.
+#
+#   wine_console.sh WINE PROGRAM_DIR HELPERS
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+wine=$1 programs=$(cd "$2" && pwd) helpers=$(cd "$3" && pwd)
+export WINEDEBUG=-all
+work=$(mktemp -d /tmp/wine_console.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cd "$work" && cp "$programs/Lumtass.exe" "$helpers/console_state.exe" "$helpers/launch.exe" .
+failed=0
+
+# session OUT COMMAND_LINES PATTERN KEYS...: runs the command lines (an array's name) one after
+# another in one console, in a pseudo-terminal that types KEYS when PATTERN shows.
+session() {
+  local out=$1 name=$2[@]
+  shift 2
+  local command
+  command=$(printf '%q ' "$wine" launch.exe . "${!name}")
+  python3 "$here/press_keys.py" "$out" "$command" "$@" ||
+    { echo "FAIL: the session in $out did not end well"; failed=1; }
+}
+
+# same_lines LOG WHAT COUNT: LOG holds COUNT lines, all the same; else WHAT failed.
+same_lines() {
+  if [ "$(sort -u "$1" | wc -l)/$(wc -l <"$1")" != "1/$3" ]; then
+    echo "FAIL: $2"; cat "$1"; failed=1
+  fi
+}
+
+# Ctrl+C at the pause, then while the table is printing (eight runs of 800 lines), twice.
+table=$(seq 1 800 | tr '\n' ' ')
+for round in 1 2; do
+  lines=("console_state.exe set 9999 stop.log" "Lumtass.exe 1 2 3" "console_state.exe stop.log")
+  keys=('Press any key' '\x03')
+  for _ in {1..8}; do
+    lines+=("Lumtass.exe $table" "console_state.exe stop.log")
+    keys+=('\[Filename\]' '' '  -  n/a' '\x03')
+  done
+  session "stop$round.out" lines "${keys[@]}"
+  # How far the tables came: the interrupt's moment is not checked, only its outcome.
+  echo "Ctrl+C, round $round: table lines shown per run:" \
+    "$(sed 's/\r//g' "stop$round.out" | awk '/\[Filename\]/ { if (n) printf "%d ", n; n = 0 }
+                                               / -  n\/a/ { ++n } END { print n }')"
+done
+same_lines stop.log "Ctrl+C while printing or at the pause changes the console" 20
+
+[ "$failed" -eq 0 ] && echo "wine console: passed"
+exit "$failed"
