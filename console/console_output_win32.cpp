@@ -78,6 +78,15 @@ class Win32ConsoleOutput : public ConsoleOutput {
     // back. The command interpreter prints its own prompt and returns at once at the end of
     // input.
     (void)std::system("pause");
+    // Wine's interpreter leaves the cursor after its prompt, so that whatever the console
+    // showed next ran on from it; the line is ended here where the interpreter did not.
+    const ConsoleLock lock;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (console_state == ConsoleState::kStyled && GetConsoleScreenBufferInfo(handle_, &info) &&
+        info.dwCursorPosition.X != 0) {
+      DWORD written = 0;
+      (void)WriteConsoleW(handle_, L"\n", 1, &written, nullptr);
+    }
   }
 
  private:
