@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "console/console_output.h"
 #include "console/display_text.h"
@@ -137,33 +138,54 @@ void SaveConsole(HANDLE output, bool save_fonts) {
   }
 }
 
-// Gives back the buffer's size, window size, text attribute and colour table. The cursor stays
-// where the output left it, and what was written stays in view: when the former buffer is
-// shorter than the rows now used, the text moves up as a console scrolls, so the last lines are
-// kept, and the window shows the cursor's row.
+// One past the rightmost column holding text in rows 0 to `last_row`, looking only from
+// column `from` on (nothing lies further right than the former buffer's width unless the
+// program, or the pause, wrote it); `from` when nothing is there. A buffer that cannot be
+// read counts as full, so that nothing is cut.
+SHORT TextWidth(HANDLE output, SHORT from, SHORT width, SHORT last_row) {
+  if (from >= width) return from;
+  const SHORT columns = static_cast<SHORT>(width - from);
+  // A few thousand cells per call: a console refuses to copy out large regions at once.
+  const SHORT rows_per_read = static_cast<SHORT>(std::max(1, 4096 / columns));
+  std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns) * rows_per_read);
+  SHORT text_width = from;
+  for (SHORT top = 0; top <= last_row; top = static_cast<SHORT>(top + rows_per_read)) {
+    SMALL_RECT region = {from, top, static_cast<SHORT>(width - 1),
+                         std::min<SHORT>(static_cast<SHORT>(top + rows_per_read - 1), last_row)};
+    if (!ReadConsoleOutputW(output, cells.data(), {columns, rows_per_read}, {0, 0}, &region)) {
+      return width;
+    }
+    for (int row = 0; row <= region.Bottom - region.Top; ++row) {
+      for (int column = region.Right - region.Left; column >= 0; --column) {
+        const WCHAR c = cells[static_cast<std::size_t>(row) * columns + column].Char.UnicodeChar;
+        if (c != L' ' && c != L'\0') {
+          text_width = std::max<SHORT>(text_width, static_cast<SHORT>(region.Left + column + 1));
+          break;
+        }
+      }
+    }
+  }
+  return text_width;
+}
+
+// Gives back the buffer's size, window size, text attribute and colour table, without cutting
+// what was printed or moving it (see RestoredGeometry). Nothing is scrolled: under Wine a
+// console drawn on a terminal redraws every row a scroll touches from the top of the screen,
+// which pushed thousands of blank lines into view.
 void RestoreBuffer(HANDLE output, CONSOLE_SCREEN_BUFFER_INFOEX info) {
   CONSOLE_SCREEN_BUFFER_INFOEX now = {};
   now.cbSize = sizeof now;
   if (!GetConsoleScreenBufferInfoEx(output, &now)) return;
-  COORD cursor = now.dwCursorPosition;
-  const SHORT rows = info.dwSize.Y;
-  if (cursor.Y >= rows) {
-    const SHORT shift = static_cast<SHORT>(cursor.Y - rows + 1);
-    const SMALL_RECT moved = {0, shift, static_cast<SHORT>(now.dwSize.X - 1),
-                              static_cast<SHORT>(now.dwSize.Y - 1)};
-    CHAR_INFO fill = {};
-    fill.Char.UnicodeChar = L' ';
-    fill.Attributes = info.wAttributes;
-    (void)ScrollConsoleScreenBufferW(output, &moved, nullptr, {0, 0}, &fill);
-    cursor.Y = static_cast<SHORT>(cursor.Y - shift);
-  }
-  cursor.X = std::min<SHORT>(cursor.X, static_cast<SHORT>(info.dwSize.X - 1));
-  const SHORT height = static_cast<SHORT>(info.srWindow.Bottom - info.srWindow.Top);
-  SHORT top = std::max<SHORT>(info.srWindow.Top, static_cast<SHORT>(cursor.Y - height));
-  top = std::min<SHORT>(top, static_cast<SHORT>(rows - 1 - height));
-  const SMALL_RECT window = {info.srWindow.Left, top, info.srWindow.Right,
-                             static_cast<SHORT>(top + height)};
-  info.dwCursorPosition = cursor;
+  const SHORT text_width =
+      TextWidth(output, info.dwSize.X, now.dwSize.X, now.dwCursorPosition.Y);
+  const SMALL_RECT& before = info.srWindow;
+  const RestoredConsole restored = RestoredGeometry(
+      {info.dwSize.X, info.dwSize.Y}, {before.Left, before.Top, before.Right, before.Bottom},
+      text_width, {now.dwCursorPosition.X, now.dwCursorPosition.Y});
+  const SMALL_RECT window = {restored.window.left, restored.window.top, restored.window.right,
+                             restored.window.bottom};
+  info.dwSize = {restored.buffer.width, restored.buffer.height};
+  info.dwCursorPosition = {restored.cursor.column, restored.cursor.row};
   info.srWindow = window;
   // A buffer cannot shrink below the window, so the window goes first; the buffer call then
   // gives the window back a row and a column short (as in the styling), so it is set again.

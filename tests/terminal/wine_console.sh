@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The console given back under Wine, in the real console Wine makes for a pseudo-terminal:
 #  - Ctrl+C while the table is printing, and at the pause, leaves the console as it was before
-#    the program, text attribute included; the runs repeat, as the interrupt races the output.
+#    the program, text attribute included; the runs repeat, as the interrupt races the output;
+#  - an 80-column console of 25 lines keeps a line wider than that whole, its last lines in
+#    the window and the terminal's screen free of blank lines pushed in by the restore.
 # Each program runs in one console session between two logs of console_state.exe.
 #
 #   wine_console.sh WINE PROGRAM_DIR HELPERS
@@ -48,6 +50,23 @@ for round in 1 2; do
                                                / -  n\/a/ { ++n } END { print n }')"
 done
 same_lines stop.log "Ctrl+C while printing or at the pause changes the console" 20
+
+# An 80 x 25 console, output taller than that and a 117-character line, the table's last.
+long=zz$(printf '%0107d' 0)
+lines=("console_state.exe set 25 wide.log" "Lumtass.exe $(seq 1 60 | tr '\n' ' ')$long"
+       "console_state.exe wide.log \"$long  -  n/a\"")
+session wide.out lines 'Press any key' x
+if [ "$(sed -n 3p wide.log)" != "text whole, in view" ]; then
+  echo "FAIL: the wide line is cut or out of view"; cat wide.log; failed=1
+fi
+# The buffer may stay larger than it was, so that nothing is cut; the rest comes back.
+sed -n '1,2p' wide.log | sed 's/ buffer [0-9]*x[0-9]*//' >wide.rest
+same_lines wide.rest "the console is not given back around the wide line" 2
+# What the terminal shows after the table's last line: the closing and the prompt.
+after=$(awk -v name="$long" 'index($0, name) { n = 0; next } { ++n } END { print n }' wide.out)
+if [ "$after" -gt 5 ]; then
+  echo "FAIL: $after lines pushed into the terminal after the table"; failed=1
+fi
 
 [ "$failed" -eq 0 ] && echo "wine console: passed"
 exit "$failed"

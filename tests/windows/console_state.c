@@ -2,17 +2,37 @@
    one console session can compare it before and after each program. The window is logged by
    its size and whether it shows the cursor, which the output moves. With "set ROWS" it first
    gives the console a state unlike the styled one (80 columns, ROWS lines, a window of at most
-   25), so that a change that is not undone shows.
-     console_state.exe [set ROWS] LOG */
+   25), so that a change that is not undone shows. With TEXT it then logs a second line: whether
+   TEXT stands whole on one line of the buffer, and whether that line is in the window.
+     console_state.exe [set ROWS] LOG [TEXT] */
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 static int InWindow(const CONSOLE_SCREEN_BUFFER_INFOEX* info, int column, int row) {
   const SMALL_RECT* window = &info->srWindow;
   return column >= window->Left && column <= window->Right && row >= window->Top &&
          row <= window->Bottom;
+}
+
+/* The row, up to the cursor's, on which TEXT stands whole; -1 when there is none. */
+static int FindText(HANDLE output, const CONSOLE_SCREEN_BUFFER_INFOEX* info, const wchar_t* text) {
+  const int width = info->dwSize.X;
+  wchar_t* row_text = calloc((size_t)width + 1, sizeof *row_text);
+  int found = -1;
+  for (int row = 0; row_text != NULL && found < 0 && row <= info->dwCursorPosition.Y; ++row) {
+    DWORD read = 0;
+    const COORD start = {0, (SHORT)row};
+    if (ReadConsoleOutputCharacterW(output, row_text, (DWORD)width, start, &read)) {
+      row_text[read] = L'\0';
+      if (wcsstr(row_text, text) != NULL) found = row;
+    }
+  }
+  free(row_text);
+  return found;
 }
 
 int wmain(int argc, wchar_t** argv) {
@@ -56,5 +76,12 @@ int wmain(int argc, wchar_t** argv) {
           info.srWindow.Bottom - info.srWindow.Top + 1, cursor.dwSize,
           cursor.bVisible ? "" : " hidden", InWindow(&info, at.X, at.Y) ? "" : " out of view",
           info.wAttributes, colours, title);
+  if (argc > first + 1) {
+    const int row = FindText(output, &info, argv[first + 1]);
+    fprintf(log, "text %s\n",
+            row < 0                          ? "not whole"
+            : InWindow(&info, 0, row)        ? "whole, in view"
+                                             : "whole, out of view");
+  }
   return fclose(log) == 0 ? 0 : 1;
 }
