@@ -34,13 +34,15 @@ same_lines() {
   fi
 }
 
-# Ctrl+C at the pause, then while the table is printing (eight runs of 800 lines), twice.
+# Ctrl+C at the pause, then while the table is printing (eight runs of 800 lines), twice. Each
+# run starts from the same state.
 table=$(seq 1 800 | tr '\n' ' ')
+set_state="console_state.exe set 9999 stop.log"
 for round in 1 2; do
-  lines=("console_state.exe set 9999 stop.log" "Lumtass.exe 1 2 3" "console_state.exe stop.log")
+  lines=("$set_state" "Lumtass.exe 1 2 3" "console_state.exe stop.log")
   keys=('Press any key' '\x03')
   for _ in {1..8}; do
-    lines+=("Lumtass.exe $table" "console_state.exe stop.log")
+    lines+=("$set_state" "Lumtass.exe $table" "console_state.exe stop.log")
     keys+=('\[Filename\]' '' '  -  n/a' '\x03')
   done
   session "stop$round.out" lines "${keys[@]}"
@@ -49,7 +51,7 @@ for round in 1 2; do
     "$(sed 's/\r//g' "stop$round.out" | awk '/\[Filename\]/ { if (n) printf "%d ", n; n = 0 }
                                                / -  n\/a/ { ++n } END { print n }')"
 done
-same_lines stop.log "Ctrl+C while printing or at the pause changes the console" 20
+same_lines stop.log "Ctrl+C while printing or at the pause changes the console" 36
 
 # An 80 x 25 console, output taller than that and a 117-character line, the table's last.
 long=zz$(printf '%0107d' 0)

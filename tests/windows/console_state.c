@@ -2,8 +2,9 @@
    one console session can compare it before and after each program. The window is logged by
    its size and whether it shows the cursor, which the output moves. With "set ROWS" it first
    gives the console a state unlike the styled one (80 columns, ROWS lines, a window of at most
-   25), so that a change that is not undone shows. With TEXT it then logs a second line: whether
-   TEXT stands whole on one line of the buffer, and whether that line is in the window.
+   25 that shows the cursor), so that a change that is not undone shows. With TEXT it then logs
+   a second line: whether TEXT stands whole on one line of the buffer, and whether that line
+   is in the window.
      console_state.exe [set ROWS] LOG [TEXT] */
 #include <windows.h>
 
@@ -43,12 +44,17 @@ int wmain(int argc, wchar_t** argv) {
   int first = 1;
   if (argc >= 4 && lstrcmpW(argv[1], L"set") == 0) {
     const SHORT rows = (SHORT)_wtoi(argv[2]);
+    const SHORT height = rows < 25 ? rows : 25;
     const CONSOLE_CURSOR_INFO cursor = {25, TRUE};
-    const SMALL_RECT window = {0, 0, 79, (SHORT)((rows < 25 ? rows : 25) - 1)};
     first = 3;
     SetConsoleCP(437);
     SetConsoleOutputCP(850);
     GetConsoleScreenBufferInfoEx(output, &info);
+    /* The window ends on the cursor's row, as after output. */
+    SHORT top = (SHORT)(info.dwCursorPosition.Y - (height - 1));
+    if (top > rows - height) top = (SHORT)(rows - height);
+    if (top < 0) top = 0;
+    const SMALL_RECT window = {0, top, 79, (SHORT)(top + height - 1)};
     info.dwSize.X = 80;
     info.dwSize.Y = rows;
     info.ColorTable[3] = 0x123456;
