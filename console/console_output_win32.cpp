@@ -1,10 +1,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "console/console_output.h"
 #include "console/display_text.h"
@@ -14,13 +15,33 @@
 
 namespace {
 
+// The main thread styles the console, writes to it and gives it back at its end; Ctrl+C,
+// Ctrl+Break or closing the window give it back from another thread at any moment. Every
+// console operation runs under this lock, and once the console is given back none touches it
+// again, so that giving it back is final: nothing is styled, written or set after it.
+SRWLOCK console_lock = SRWLOCK_INIT;
+enum class ConsoleState { kAsFound, kStyled, kGivenBack };
+ConsoleState console_state = ConsoleState::kAsFound;  // guarded by console_lock
+
+class ConsoleLock {
+ public:
+  ConsoleLock() { AcquireSRWLockExclusive(&console_lock); }
+  ~ConsoleLock() { ReleaseSRWLockExclusive(&console_lock); }
+  ConsoleLock(const ConsoleLock&) = delete;
+  ConsoleLock& operator=(const ConsoleLock&) = delete;
+};
+
 class Win32ConsoleOutput : public ConsoleOutput {
  public:
   Win32ConsoleOutput(HANDLE handle, bool is_console) : handle_(handle), is_console_(is_console) {}
   ~Win32ConsoleOutput() override;
 
   void SetAttribute(std::uint16_t attribute) override {
-    if (is_console_) (void)SetConsoleTextAttribute(handle_, attribute);
+    if (!is_console_) return;
+    const ConsoleLock lock;
+    if (console_state == ConsoleState::kStyled) {
+      (void)SetConsoleTextAttribute(handle_, attribute);
+    }
   }
 
   void Write(std::u16string_view text) override {
@@ -28,8 +49,11 @@ class Win32ConsoleOutput : public ConsoleOutput {
     if (is_console_) {
       // A bidirectional override in a name would show it in another order, as on a terminal.
       const std::u16string shown = DisplayText(text);
-      (void)WriteConsoleW(handle_, shown.data(), static_cast<DWORD>(shown.size()), &written,
-                          nullptr);
+      const ConsoleLock lock;
+      if (console_state == ConsoleState::kStyled) {
+        (void)WriteConsoleW(handle_, shown.data(), static_cast<DWORD>(shown.size()), &written,
+                            nullptr);
+      }
       return;
     }
     // WriteConsoleW fails on a file or a pipe: redirected output gets the plain text as UTF-8,
@@ -47,8 +71,23 @@ class Win32ConsoleOutput : public ConsoleOutput {
   void Pause() override {
     // Redirected output gets no prompt and no wait: the prompt would land in the file or pipe.
     if (!is_console_) return;
-    // The command interpreter prints its own prompt and returns at once at the end of input.
+    {
+      const ConsoleLock lock;
+      if (console_state != ConsoleState::kStyled) return;
+    }
+    // Not under the lock: an interrupt at the prompt must still be able to give the console
+    // back. The command interpreter prints its own prompt and returns at once at the end of
+    // input.
     (void)std::system("pause");
+    // Wine's interpreter leaves the cursor after its prompt, so that whatever the console
+    // showed next ran on from it; the line is ended here where the interpreter did not.
+    const ConsoleLock lock;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (console_state == ConsoleState::kStyled && GetConsoleScreenBufferInfo(handle_, &info) &&
+        info.dwCursorPosition.X != 0) {
+      DWORD written = 0;
+      (void)WriteConsoleW(handle_, L"\n", 1, &written, nullptr);
+    }
   }
 
  private:
@@ -59,7 +98,7 @@ class Win32ConsoleOutput : public ConsoleOutput {
 // What the styling changes, as the console had it before. The console may be one the user
 // keeps using (a cmd or PowerShell window), so it is given back as found when the program
 // ends. Each part is restored only if it could be read. Written once before the styling and
-// only read afterwards, also by the interrupt handler's thread.
+// only read afterwards, under the console lock.
 struct SavedConsole {
   HANDLE output;
   UINT input_code_page;  // 0: not read
@@ -77,7 +116,6 @@ struct SavedConsole {
   LPARAM previous_icon;
 };
 SavedConsole saved;
-std::atomic<bool> restore_pending{false};
 
 void SaveConsole(HANDLE output, bool save_fonts) {
   saved.output = output;
@@ -98,36 +136,56 @@ void SaveConsole(HANDLE output, bool save_fonts) {
   if (saved.window != nullptr) {
     saved.previous_icon = SendMessageW(saved.window, WM_GETICON, ICON_SMALL, 0);
   }
-  restore_pending = true;
 }
 
-// Gives back the buffer's size, window size, text attribute and colour table. The cursor stays
-// where the output left it, and what was written stays in view: when the former buffer is
-// shorter than the rows now used, the text moves up as a console scrolls, so the last lines are
-// kept, and the window shows the cursor's row.
+// One past the rightmost column holding text in rows 0 to `last_row`, looking only from
+// column `from` on (nothing lies further right than the former buffer's width unless the
+// program, or the pause, wrote it); `from` when nothing is there. A buffer that cannot be
+// read counts as full, so that nothing is cut.
+SHORT TextWidth(HANDLE output, SHORT from, SHORT width, SHORT last_row) {
+  if (from >= width) return from;
+  const SHORT columns = static_cast<SHORT>(width - from);
+  // A few thousand cells per call: a console refuses to copy out large regions at once.
+  const SHORT rows_per_read = static_cast<SHORT>(std::max(1, 4096 / columns));
+  std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns) * rows_per_read);
+  SHORT text_width = from;
+  for (SHORT top = 0; top <= last_row; top = static_cast<SHORT>(top + rows_per_read)) {
+    SMALL_RECT region = {from, top, static_cast<SHORT>(width - 1),
+                         std::min<SHORT>(static_cast<SHORT>(top + rows_per_read - 1), last_row)};
+    if (!ReadConsoleOutputW(output, cells.data(), {columns, rows_per_read}, {0, 0}, &region)) {
+      return width;
+    }
+    for (int row = 0; row <= region.Bottom - region.Top; ++row) {
+      for (int column = region.Right - region.Left; column >= 0; --column) {
+        const WCHAR c = cells[static_cast<std::size_t>(row) * columns + column].Char.UnicodeChar;
+        if (c != L' ' && c != L'\0') {
+          text_width = std::max<SHORT>(text_width, static_cast<SHORT>(region.Left + column + 1));
+          break;
+        }
+      }
+    }
+  }
+  return text_width;
+}
+
+// Gives back the buffer's size, window size, text attribute and colour table, without cutting
+// what was printed or moving it (see RestoredGeometry). Nothing is scrolled: under Wine a
+// console drawn on a terminal redraws every row a scroll touches from the top of the screen,
+// which pushed thousands of blank lines into view.
 void RestoreBuffer(HANDLE output, CONSOLE_SCREEN_BUFFER_INFOEX info) {
   CONSOLE_SCREEN_BUFFER_INFOEX now = {};
   now.cbSize = sizeof now;
   if (!GetConsoleScreenBufferInfoEx(output, &now)) return;
-  COORD cursor = now.dwCursorPosition;
-  const SHORT rows = info.dwSize.Y;
-  if (cursor.Y >= rows) {
-    const SHORT shift = static_cast<SHORT>(cursor.Y - rows + 1);
-    const SMALL_RECT moved = {0, shift, static_cast<SHORT>(now.dwSize.X - 1),
-                              static_cast<SHORT>(now.dwSize.Y - 1)};
-    CHAR_INFO fill = {};
-    fill.Char.UnicodeChar = L' ';
-    fill.Attributes = info.wAttributes;
-    (void)ScrollConsoleScreenBufferW(output, &moved, nullptr, {0, 0}, &fill);
-    cursor.Y = static_cast<SHORT>(cursor.Y - shift);
-  }
-  cursor.X = std::min<SHORT>(cursor.X, static_cast<SHORT>(info.dwSize.X - 1));
-  const SHORT height = static_cast<SHORT>(info.srWindow.Bottom - info.srWindow.Top);
-  SHORT top = std::max<SHORT>(info.srWindow.Top, static_cast<SHORT>(cursor.Y - height));
-  top = std::min<SHORT>(top, static_cast<SHORT>(rows - 1 - height));
-  const SMALL_RECT window = {info.srWindow.Left, top, info.srWindow.Right,
-                             static_cast<SHORT>(top + height)};
-  info.dwCursorPosition = cursor;
+  const SHORT text_width =
+      TextWidth(output, info.dwSize.X, now.dwSize.X, now.dwCursorPosition.Y);
+  const SMALL_RECT& before = info.srWindow;
+  const RestoredConsole restored = RestoredGeometry(
+      {info.dwSize.X, info.dwSize.Y}, {before.Left, before.Top, before.Right, before.Bottom},
+      text_width, {now.dwCursorPosition.X, now.dwCursorPosition.Y});
+  const SMALL_RECT window = {restored.window.left, restored.window.top, restored.window.right,
+                             restored.window.bottom};
+  info.dwSize = {restored.buffer.width, restored.buffer.height};
+  info.dwCursorPosition = {restored.cursor.column, restored.cursor.row};
   info.srWindow = window;
   // A buffer cannot shrink below the window, so the window goes first; the buffer call then
   // gives the window back a row and a column short (as in the styling), so it is set again.
@@ -137,9 +195,12 @@ void RestoreBuffer(HANDLE output, CONSOLE_SCREEN_BUFFER_INFOEX info) {
   (void)SetConsoleTextAttribute(output, info.wAttributes);
 }
 
-// Once, from whichever comes first: the normal end or an interrupt.
+// Once, from whichever comes first: the normal end or an interrupt. Takes the console lock,
+// so it waits for an operation under way to finish.
 void RestoreConsole() {
-  if (!restore_pending.exchange(false)) return;
+  const ConsoleLock lock;
+  const ConsoleState state = std::exchange(console_state, ConsoleState::kGivenBack);
+  if (state != ConsoleState::kStyled) return;
   if (saved.input_code_page != 0) (void)SetConsoleCP(saved.input_code_page);
   if (saved.output_code_page != 0) (void)SetConsoleOutputCP(saved.output_code_page);
   if (saved.has_buffer) RestoreBuffer(saved.output, saved.buffer);
@@ -155,7 +216,8 @@ void RestoreConsole() {
 }
 
 // Ctrl+C, Ctrl+Break and closing the window end the program through the default handler, which
-// runs next; the system gives this one the time to restore first.
+// runs next; the system gives this one the time to restore first. The main thread may go on
+// for a moment (writing the table, say), but no longer reaches the console.
 BOOL WINAPI RestoreOnInterrupt(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
     RestoreConsole();
@@ -218,10 +280,17 @@ std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   const bool change_font = !RunningUnderWine();
   SaveConsole(output, change_font);
-  (void)SetConsoleCtrlHandler(RestoreOnInterrupt, TRUE);
-  (void)SetConsoleOutputCP(kConsoleCodePage);
   DWORD mode = 0;
   const bool is_console = GetConsoleMode(output, &mode) != 0;
+  // Installed outside the lock: the system may hold a lock of its own while a handler runs
+  // and takes it to install one. An interrupt before the lock is taken finds nothing changed,
+  // and the styling is then left out, as the program is ending.
+  (void)SetConsoleCtrlHandler(RestoreOnInterrupt, TRUE);
+  auto console = std::make_unique<Win32ConsoleOutput>(output, is_console);
+  const ConsoleLock lock;
+  if (console_state == ConsoleState::kGivenBack) return console;
+  console_state = ConsoleState::kStyled;
+  (void)SetConsoleOutputCP(kConsoleCodePage);
   if (change_font) SetFont(output);
   const SHORT width = SetBufferAndPalette(output);
   (void)SetConsoleTextAttribute(output, kAttributeStartup);
@@ -235,5 +304,5 @@ std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   (void)SetConsoleTitleW(wide_title.c_str());
   (void)SetConsoleCP(kConsoleCodePage);
   (void)SetConsoleOutputCP(kConsoleCodePage);
-  return std::make_unique<Win32ConsoleOutput>(output, is_console);
+  return console;
 }

@@ -47,6 +47,51 @@ constexpr WindowRect StyledWindow(std::int16_t buffer_width) {
           static_cast<std::int16_t>(buffer_width / 4 - 1)};
 }
 
+// A cell of the buffer: column and row from the top left corner, counting from 0.
+struct CellPosition {
+  std::int16_t column;
+  std::int16_t row;
+};
+
+// What the console gets back when the program ends.
+struct RestoredConsole {
+  BufferSize buffer;
+  WindowRect window;
+  CellPosition cursor;
+};
+
+// Moves the span [start, start + extent] (ends included) as little as possible so that it holds
+// `target`, keeping it inside [0, limit).
+constexpr std::int16_t FollowSpan(std::int16_t start, std::int16_t extent, std::int16_t target,
+                                  std::int16_t limit) {
+  start = std::max<std::int16_t>(start, static_cast<std::int16_t>(target - extent));
+  start = std::min<std::int16_t>(start, target);
+  start = std::min<std::int16_t>(start, static_cast<std::int16_t>(limit - 1 - extent));
+  return std::max<std::int16_t>(start, 0);
+}
+
+// The size the console had before the styling, given back without cutting what was printed:
+// the buffer is never narrower than `text_width` (one past the rightmost column holding text)
+// nor shorter than the rows up to the cursor's, so where the former size would cut text it
+// keeps what the text needs. The window keeps its former size and moves only as far as needed
+// to show the cursor, which stays where the output left it: the last lines written stay in view.
+constexpr RestoredConsole RestoredGeometry(BufferSize before, WindowRect window_before,
+                                           std::int16_t text_width, CellPosition cursor) {
+  const BufferSize buffer = {
+      std::max(before.width, text_width),
+      std::max(before.height, static_cast<std::int16_t>(cursor.row + 1))};
+  cursor.column =
+      std::min<std::int16_t>(cursor.column, static_cast<std::int16_t>(buffer.width - 1));
+  const std::int16_t columns = static_cast<std::int16_t>(window_before.right - window_before.left);
+  const std::int16_t rows = static_cast<std::int16_t>(window_before.bottom - window_before.top);
+  const std::int16_t left = FollowSpan(window_before.left, columns, cursor.column, buffer.width);
+  const std::int16_t top = FollowSpan(window_before.top, rows, cursor.row, buffer.height);
+  return {buffer,
+          {left, top, static_cast<std::int16_t>(left + columns),
+           static_cast<std::int16_t>(top + rows)},
+          cursor};
+}
+
 // The 16 x 16 monochrome window icon, a pair of beamed eighth notes; '#' is a white pixel.
 inline constexpr int kIconSize = 16;
 inline constexpr std::array<std::string_view, kIconSize> kIconPicture = {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 TEST(WindowStyleTest, BufferRaisedToTheMinimumAndWindowAQuarterAsHighAsWide) {
@@ -22,6 +24,40 @@ TEST(WindowStyleTest, BufferRaisedToTheMinimumAndWindowAQuarterAsHighAsWide) {
     EXPECT_EQ(rect.left + rect.top, 0);
     EXPECT_EQ(rect.right, c.right);
     EXPECT_EQ(rect.bottom, c.bottom);
+  }
+}
+
+TEST(WindowStyleTest, RestoredSizeKeepsWhatWasWrittenAndTheWindowFollowsTheCursor) {
+  const struct {
+    const char* what;
+    BufferSize before;
+    WindowRect window_before;
+    std::int16_t text_width;
+    CellPosition cursor;
+    BufferSize buffer;
+    WindowRect window;
+    CellPosition cursor_after;
+  } cases[] = {
+      {"all fits", {80, 25}, {0, 0, 79, 24}, 80, {0, 10}, {80, 25}, {0, 0, 79, 24}, {0, 10}},
+      {"a wide line", {80, 25}, {0, 0, 79, 24}, 117, {0, 10}, {117, 25}, {0, 0, 79, 24}, {0, 10}},
+      {"more rows", {80, 25}, {0, 0, 79, 24}, 80, {3, 65}, {80, 66}, {0, 41, 79, 65}, {3, 65}},
+      {"in view", {80, 9001}, {0, 100, 79, 124}, 80, {0, 110}, {80, 9001}, {0, 100, 79, 124},
+       {0, 110}},
+      {"below", {80, 9001}, {0, 100, 79, 124}, 80, {0, 200}, {80, 9001}, {0, 176, 79, 200},
+       {0, 200}},
+      {"above", {80, 9001}, {0, 100, 79, 124}, 80, {0, 50}, {80, 9001}, {0, 50, 79, 74}, {0, 50}},
+      {"cursor past the text", {80, 25}, {0, 0, 79, 24}, 90, {100, 3}, {90, 25}, {10, 0, 89, 24},
+       {89, 3}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const RestoredConsole got = RestoredGeometry(c.before, c.window_before, c.text_width, c.cursor);
+    const WindowRect& w = got.window;
+    EXPECT_EQ((std::vector<int>{got.buffer.width, got.buffer.height, w.left, w.top, w.right,
+                                w.bottom, got.cursor.column, got.cursor.row}),
+              (std::vector<int>{c.buffer.width, c.buffer.height, c.window.left, c.window.top,
+                                c.window.right, c.window.bottom, c.cursor_after.column,
+                                c.cursor_after.row}));
   }
 }
 

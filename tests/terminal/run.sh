@@ -41,9 +41,9 @@ if [ -n "$wine" ]; then
   # before and after each program, and must come back as it was. Last, output into a file:
   # no prompt and no wait.
   state='console_state.exe state.log'
-  run="$(printf '%q ' "$wine" cmd /c "console_state.exe set state.log & Lumtass.exe gone.ogg A.wav \
-    & $state & Lumtass.exe & $state & full\Brevane.exe A.wav & $state \
-    & Lumtass.exe A.wav > piped.txt & $state"); echo RAN"
+  run="$(printf '%q ' "$wine" cmd /c "console_state.exe set 150 state.log \
+    & Lumtass.exe gone.ogg A.wav & $state & Lumtass.exe & $state & full\Brevane.exe A.wav \
+    & $state & Lumtass.exe A.wav > piped.txt & $state"); echo RAN"
   expected=$here/wine.txt
   redirected=$'-------------------------\n[Filename]  -  [Duration]\n-------------------------\nA.wav  -  0.50'
   # The console set-up read back from the real console Wine makes for a terminal.
