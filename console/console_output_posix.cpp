@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "console/ansi_style.h"
 #include "console/report.h"
+#include "console/terminal_posix.h"
 #include "platform/utf.h"
 
 namespace {
@@ -18,12 +20,6 @@ constexpr int kOutput = STDOUT_FILENO;
 constexpr std::u16string_view kPausePrompt = u"Press any key to continue . . . ";
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr std::size_t kInterruptSignalCount = sizeof kInterruptSignals / sizeof *kInterruptSignals;
-
-void WriteBytes(std::string_view bytes) {
-  if (bytes.empty()) return;
-  const ssize_t written = ::write(kOutput, bytes.data(), bytes.size());
-  (void)written;  // a console that cannot be written to is not reported anywhere
-}
 
 // What the signal handler needs to leave the terminal as it found it. Filled in before the
 // handlers are installed and only read by them.
@@ -38,18 +34,20 @@ void RestoreAndReraise(int signal_number) {
   // Only async-signal-safe calls here. The signal is blocked while its handler runs, so the
   // raise takes effect, with the default action, as soon as the handler returns.
   if (pause_restore.restore_input) ::tcsetattr(kInput, TCSANOW, &pause_restore.input_settings);
-  if (pause_restore.reset_colours) {
-    const ssize_t written = ::write(kOutput, kResetEscape.data(), kResetEscape.size());
-    (void)written;  // the process is ending either way
-  }
+  if (pause_restore.reset_colours) (void)WriteAll(kOutput, kResetEscape);
   ::signal(signal_number, SIG_DFL);
   ::raise(signal_number);
 }
 
 class PosixConsole final : public ConsoleOutput {
  public:
-  PosixConsole(bool output_is_terminal, bool input_is_terminal)
-      : output_is_terminal_(output_is_terminal), input_is_terminal_(input_is_terminal) {}
+  PosixConsole(std::u16string_view title, bool output_is_terminal, bool input_is_terminal)
+      : output_is_terminal_(output_is_terminal), input_is_terminal_(input_is_terminal) {
+    if (!output_is_terminal_) return;
+    WriteBytes(TitleEscape(title));
+    WriteBytes(kShowCursorEscape);
+    SetAttribute(kAttributeStartup);
+  }
 
   ~PosixConsole() override {
     if (output_is_terminal_) WriteBytes(kResetEscape);
@@ -65,10 +63,33 @@ class PosixConsole final : public ConsoleOutput {
 
   void Pause() override;
 
+  bool OutputLost() const override { return output_lost_; }
+
  private:
+  void WriteBytes(std::string_view bytes);
+
   const bool output_is_terminal_;
   const bool input_is_terminal_;
+  bool output_failed_ = false;
+  bool output_lost_ = false;
 };
+
+void PosixConsole::WriteBytes(std::string_view bytes) {
+  // After a failed write the output has a gap; more text would only hide it.
+  if (output_failed_) return;
+  const int error = WriteAll(kOutput, bytes);
+  if (error == 0) return;
+  output_failed_ = true;
+  // A reader that went away (EPIPE) or an output the starter closed with nothing in its place
+  // (EBADF) wants none of the text: nothing is lost, as with text left unread.
+  if (error == EPIPE || error == EBADF) return;
+  output_lost_ = true;
+  std::string report = program_invocation_short_name;
+  report += ": write error: ";
+  report += std::strerror(error);
+  report += '\n';
+  (void)WriteAll(STDERR_FILENO, report);  // there is nowhere else to tell
+}
 
 void PosixConsole::Pause() {
   // Output that no one watches (a pipe, a file) gets no prompt and no wait: the prompt would
@@ -107,8 +128,7 @@ void PosixConsole::Pause() {
   // Raw mode is on before the prompt appears, so a key pressed on seeing it is never echoed.
   Write(kPausePrompt);
   char key;
-  while (::read(kInput, &key, 1) < 0 && errno == EINTR) {
-  }
+  (void)ReadOneByte(kInput, key);  // a key, the end of input or an error: the wait is over
 
   if (raw) {
     // A key such as an arrow sends several bytes; the rest must not reach the shell.
@@ -128,16 +148,9 @@ void PosixConsole::Pause() {
 
 std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   // A reader that went away makes later writes fail quietly, as on Windows, instead of
-  // ending the program before its pause and exit code 0.
+  // ending the program before its pause.
   ::signal(SIGPIPE, SIG_IGN);
   // Decided once: a terminal gets colours, title and cursor escapes; anything else (a pipe, a
   // file) gets the plain UTF-8 texts only.
-  const bool output_is_terminal = ::isatty(kOutput) == 1;
-  auto console = std::make_unique<PosixConsole>(output_is_terminal, ::isatty(kInput) == 1);
-  if (output_is_terminal) {
-    WriteBytes(TitleEscape(title));
-    WriteBytes(kShowCursorEscape);
-    console->SetAttribute(kAttributeStartup);
-  }
-  return console;
+  return std::make_unique<PosixConsole>(title, ::isatty(kOutput) == 1, ::isatty(kInput) == 1);
 }

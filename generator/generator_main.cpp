@@ -57,5 +57,5 @@ int ProgramMain(const std::vector<std::u16string>& args) {
     Generate(*console, args);
   }
   WriteClosing(*console);
-  return 0;
+  return console->OutputLost() ? 1 : 0;
 }

@@ -22,5 +22,5 @@ int ProgramMain(const std::vector<std::u16string>& args) {
     for (const auto& [name, seconds] : table) WriteFileLine(*console, name, seconds);
   }
   WriteClosing(*console);
-  return 0;
+  return console->OutputLost() ? 1 : 0;
 }
