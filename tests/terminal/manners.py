@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """How the native programs treat the terminal and their output on the ways a run can go:
-a terminal shared non-blocking; output into a full pipe that cannot block, a full device, a
-pipe with no reader. Each check prints one line; any FAIL fails the run.
+ended by a signal while measuring or at the pause, stopped and continued under a job-control
+shell, killed while stopped; output into a full pipe that cannot block, a full device, a pipe
+with no reader. Each check prints one line; any FAIL fails the run.
 
     manners.py PROGRAM_DIR
 
@@ -10,8 +11,10 @@ A check waits for what the program shows for at most LIMIT seconds: only a hang 
 import fcntl
 import os
 import re
+import resource
 import select
 import shutil
+import signal
 import subprocess
 import struct
 import sys
@@ -21,7 +24,20 @@ import time
 
 LIMIT = 30
 PAUSE = rb'Press any key to continue \. \. \. '
+COLOURS = rb'\x1b\[38;2;[0-9;]*m'
 RESET = b'\x1b[0m'
+SHELL_PROMPT = rb'ready> '
+
+# Ending signals: what, whether strace holds the program in its first open of the file (so the
+# signal comes while it measures), the signal, the key that sends it (else it is sent).
+ENDINGS = [
+    ('Ctrl+C while measuring', True, signal.SIGINT, b'\x03'),
+    ('SIGTERM while measuring', True, signal.SIGTERM, None),
+    ('SIGHUP while measuring', True, signal.SIGHUP, None),
+    ('Ctrl+\\ while measuring', True, signal.SIGQUIT, b'\x1c'),
+    ('Ctrl+C at the pause', False, signal.SIGINT, b'\x03'),
+]
+SHELLS = [['bash', '--norc', '--noprofile', '-i'], ['dash', '-i']]
 LINES = 3000
 
 
@@ -32,14 +48,22 @@ class Failure(Exception):
 class Terminal:
     """A pseudo-terminal with `argv` as the leader of its session; everything shown is kept."""
 
-    def __init__(self, argv, blocking=True):
+    def __init__(self, argv, ignored=(), blocking=True):
         self.master, self.slave = os.openpty()
         os.set_blocking(self.slave, blocking)
         self.before = termios.tcgetattr(self.slave)
         self.shown, self.seen = b'', 0
+
+        def start():
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+            resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+            for number in ignored:
+                signal.signal(number, signal.SIG_IGN)
+        env = dict(os.environ, PS1=SHELL_PROMPT.decode(), TERM='dumb', HISTFILE='')
+        env.pop('ENV', None)
         self.process = subprocess.Popen(argv, stdin=self.slave, stdout=self.slave,
-                                        stderr=self.slave, start_new_session=True,
-                                        preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+                                        stderr=self.slave, env=env, start_new_session=True,
+                                        preexec_fn=start)
 
     def expect(self, pattern):
         """Waits until `pattern` shows after what was last expected; returns where it starts."""
@@ -85,7 +109,42 @@ def colours_reset(shown):
         raise Failure(f'colours left on: {sgr[-1]!r}')
 
 
+def ended_by(process, number):
+    try:
+        status = process.wait(LIMIT)
+    except subprocess.TimeoutExpired:
+        raise Failure('still running')
+    if status != -number:
+        raise Failure(f'ended with {status}, not by {signal.Signals(number).name}')
 
+
+def ending(held, number, key):
+    hold = ['strace', '-f', '-qq', '-o', '/dev/null', '-P', 'A.wav',
+            '-e', 'inject=openat:delay_enter=2000000:when=1'] if held else []
+    term = Terminal(hold + ['./lumtass', 'A.wav'])
+    try:
+        term.expect(COLOURS if held else PAUSE)
+        if key:
+            term.send(key)
+        else:
+            os.killpg(term.process.pid, number)
+        ended_by(term.process, number)
+        term.given_back()
+    finally:
+        term.close()
+
+
+def ignored_interrupt():
+    term = Terminal(['./lumtass', 'A.wav'], ignored=[signal.SIGINT])
+    try:
+        term.expect(PAUSE)
+        term.send(b'\x03')
+        term.send(b'x')
+        if term.process.wait(LIMIT) != 0:
+            raise Failure('Ctrl+C the starter ignored ended the run')
+        term.given_back()
+    finally:
+        term.close()
 
 
 def non_blocking_pause():
@@ -108,8 +167,62 @@ def non_blocking_pause():
         term.close()
 
 
+def command(term, line):
+    """Runs `line` in the shell on the terminal and waits for it to finish."""
+    term.send(line.encode() + b'; echo "fin""ished"\n')
+    term.expect(rb'finished\r\n')
+    term.expect(SHELL_PROMPT)
 
 
+def shell_given_back(term, when):
+    """The shell's own settings, as it runs a command (bash edits lines in other settings),
+    and its colours, compared with those before the program ran."""
+    colours_reset(term.shown)
+    command(term, f'stty -g >{when}')
+    if open(when).read() != open('before').read():
+        raise Failure(f'{when}: the shell has not its terminal settings')
+
+
+def stopped_at_pause(shell):
+    """Ctrl+Z at the pause, fg, one key."""
+    term = Terminal(shell)
+    try:
+        term.expect(SHELL_PROMPT)
+        command(term, 'stty -g >before')
+        term.send(b'./lumtass A.wav\n')
+        term.expect(PAUSE)
+        term.send(b'\x1a')
+        term.expect(SHELL_PROMPT)
+        shell_given_back(term, 'stopped')
+        term.send(b'fg\n')
+        term.expect(COLOURS)
+        term.send(b'x')
+        term.expect(SHELL_PROMPT)
+        shell_given_back(term, 'after')
+    finally:
+        term.close()
+
+
+def killed_when_stopped(shell):
+    """kill %1 on the program stopped at its pause: bash continues the job after SIGTERM, dash
+    leaves it stopped, as any job, until fg."""
+    term = Terminal(shell)
+    try:
+        term.expect(SHELL_PROMPT)
+        command(term, 'stty -g >before')
+        term.send(b'./lumtass A.wav\n')
+        term.expect(PAUSE)
+        term.send(b'\x1a')
+        term.expect(SHELL_PROMPT)
+        command(term, 'jobs -p >pid; kill %1' + ('; fg' if shell[0] == 'dash' else ''))
+        pid, deadline = int(open('pid').read()), time.monotonic() + LIMIT
+        while process_state(pid) != 'Z':
+            if time.monotonic() > deadline:
+                raise Failure('still there after kill %1')
+            time.sleep(0.1)
+        shell_given_back(term, 'after')
+    finally:
+        term.close()
 
 
 def late_reader():
@@ -156,7 +269,14 @@ def no_reader(program):
 def main():
     programs = os.path.abspath(sys.argv[1])
     data = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'data')
-    checks = [('the pause on a non-blocking terminal', non_blocking_pause, ())]
+    checks = [(what, ending, (held, number, key)) for what, held, number, key in ENDINGS]
+    checks.append(('Ctrl+C the starter ignored, at the pause', ignored_interrupt, ()))
+    checks.append(('the pause on a non-blocking terminal', non_blocking_pause, ()))
+    for shell in SHELLS:
+        checks.append((f'Ctrl+Z at the pause under {shell[0]}, fg, one key',
+                       stopped_at_pause, (shell,)))
+        checks.append((f'kill %1 on the program stopped at the pause under {shell[0]}',
+                       killed_when_stopped, (shell,)))
     checks.append((f'{LINES} lines into a non-blocking pipe read late', late_reader, ()))
     for program in ['lumtass', 'brevane']:
         checks.append((f'{program} writing to /dev/full', write_failure, (program,)))
