@@ -1,14 +1,15 @@
 #include "console/console_output.h"
 
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "console/ansi_style.h"
 #include "console/report.h"
+#include "console/terminal_posix.h"
 #include "platform/utf.h"
 
 namespace {
@@ -16,47 +17,30 @@ namespace {
 constexpr int kInput = STDIN_FILENO;
 constexpr int kOutput = STDOUT_FILENO;
 constexpr std::u16string_view kPausePrompt = u"Press any key to continue . . . ";
-constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr std::size_t kInterruptSignalCount = sizeof kInterruptSignals / sizeof *kInterruptSignals;
-
-void WriteBytes(std::string_view bytes) {
-  if (bytes.empty()) return;
-  const ssize_t written = ::write(kOutput, bytes.data(), bytes.size());
-  (void)written;  // a console that cannot be written to is not reported anywhere
-}
-
-// What the signal handler needs to leave the terminal as it found it. Filled in before the
-// handlers are installed and only read by them.
-struct PauseRestore {
-  bool restore_input;
-  termios input_settings;
-  bool reset_colours;
-};
-PauseRestore pause_restore;
-
-void RestoreAndReraise(int signal_number) {
-  // Only async-signal-safe calls here. The signal is blocked while its handler runs, so the
-  // raise takes effect, with the default action, as soon as the handler returns.
-  if (pause_restore.restore_input) ::tcsetattr(kInput, TCSANOW, &pause_restore.input_settings);
-  if (pause_restore.reset_colours) {
-    const ssize_t written = ::write(kOutput, kResetEscape.data(), kResetEscape.size());
-    (void)written;  // the process is ending either way
-  }
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);
-}
 
 class PosixConsole final : public ConsoleOutput {
  public:
-  PosixConsole(bool output_is_terminal, bool input_is_terminal)
-      : output_is_terminal_(output_is_terminal), input_is_terminal_(input_is_terminal) {}
+  PosixConsole(std::u16string_view title, bool output_is_terminal, bool input_is_terminal)
+      : output_is_terminal_(output_is_terminal), input_is_terminal_(input_is_terminal) {
+    if (!output_is_terminal_) return;
+    // From the first escape on, every way the program ends or stops gives the terminal back.
+    GuardTerminal();
+    WriteBytes(TitleEscape(title));
+    WriteBytes(kShowCursorEscape);
+    SetAttribute(kAttributeStartup);
+  }
 
   ~PosixConsole() override {
-    if (output_is_terminal_) WriteBytes(kResetEscape);
+    if (!output_is_terminal_) return;
+    NoteColours(kResetEscape);
+    WriteBytes(kResetEscape);
   }
 
   void SetAttribute(std::uint16_t attribute) override {
-    if (output_is_terminal_) WriteBytes(AttributeEscape(attribute));
+    if (!output_is_terminal_) return;
+    const std::string escape = AttributeEscape(attribute);
+    NoteColours(escape);
+    WriteBytes(escape);
   }
 
   void Write(std::u16string_view text) override {
@@ -65,61 +49,47 @@ class PosixConsole final : public ConsoleOutput {
 
   void Pause() override;
 
+  bool OutputLost() const override { return output_lost_; }
+
  private:
+  void WriteBytes(std::string_view bytes);
+
   const bool output_is_terminal_;
   const bool input_is_terminal_;
+  bool output_failed_ = false;
+  bool output_lost_ = false;
 };
+
+void PosixConsole::WriteBytes(std::string_view bytes) {
+  // After a failed write the output has a gap; more text would only hide it.
+  if (output_failed_) return;
+  const int error = WriteAll(kOutput, bytes);
+  if (error == 0) return;
+  output_failed_ = true;
+  // A reader that went away (EPIPE) or an output the starter closed with nothing in its place
+  // (EBADF) wants none of the text: nothing is lost, as with text left unread.
+  if (error == EPIPE || error == EBADF) return;
+  output_lost_ = true;
+  std::string report = program_invocation_short_name;
+  report += ": write error: ";
+  report += std::strerror(error);
+  report += '\n';
+  (void)WriteAll(STDERR_FILENO, report);  // there is nowhere else to tell
+}
 
 void PosixConsole::Pause() {
   // Output that no one watches (a pipe, a file) gets no prompt and no wait: the prompt would
   // land in the file, and a user at the terminal would see a run that seems to hang.
   if (!output_is_terminal_) return;
-  // A terminal is put in non-canonical mode without echo, so one key ends the wait and is not
-  // shown. Signals stay enabled: Ctrl+C still ends the program, after the handlers below
-  // have restored the terminal settings and colours. Any other standard input (a pipe, a
-  // file, /dev/null) is read for at most one byte, and its end returns at once.
-  termios saved{};
-  const bool raw = input_is_terminal_ && ::tcgetattr(kInput, &saved) == 0;
-  const bool handle_signals = raw || output_is_terminal_;
-  struct sigaction previous[kInterruptSignalCount];
-  if (handle_signals) {
-    pause_restore = {raw, saved, output_is_terminal_};
-    struct sigaction action{};
-    action.sa_handler = RestoreAndReraise;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < kInterruptSignalCount; ++i) {
-      ::sigaction(kInterruptSignals[i], &action, &previous[i]);
-      // A signal the starter chose to ignore (nohup, a background job) stays ignored.
-      if (previous[i].sa_handler == SIG_IGN) {
-        ::sigaction(kInterruptSignals[i], &previous[i], nullptr);
-      }
-    }
-  }
-  if (raw) {
-    termios settings = saved;
-    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
-    // TCSANOW keeps a key typed ahead of the prompt: it answers the prompt, as on Windows.
-    ::tcsetattr(kInput, TCSANOW, &settings);
-  }
-
-  // Raw mode is on before the prompt appears, so a key pressed on seeing it is never echoed.
+  // A terminal is put in key mode, so one key ends the wait and is not shown; it is given back
+  // however the program ends or stops. Any other standard input (a pipe, a file, /dev/null) is
+  // read for at most one byte, and its end returns at once.
+  const bool key_mode = input_is_terminal_ && EnterKeyMode();
+  // Key mode is on before the prompt appears, so a key pressed on seeing it is never echoed.
   Write(kPausePrompt);
   char key;
-  while (::read(kInput, &key, 1) < 0 && errno == EINTR) {
-  }
-
-  if (raw) {
-    // A key such as an arrow sends several bytes; the rest must not reach the shell.
-    ::tcflush(kInput, TCIFLUSH);
-    ::tcsetattr(kInput, TCSANOW, &saved);
-  }
-  if (handle_signals) {
-    for (std::size_t i = 0; i < kInterruptSignalCount; ++i) {
-      ::sigaction(kInterruptSignals[i], &previous[i], nullptr);
-    }
-  }
+  (void)ReadOneByte(kInput, key);  // a key, the end of input or an error: the wait is over
+  if (key_mode) LeaveKeyMode();
   // The key is not echoed; the line still ends so that what follows starts on a new line.
   Write(u"\n");
 }
@@ -128,16 +98,9 @@ void PosixConsole::Pause() {
 
 std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   // A reader that went away makes later writes fail quietly, as on Windows, instead of
-  // ending the program before its pause and exit code 0.
+  // ending the program before its pause.
   ::signal(SIGPIPE, SIG_IGN);
   // Decided once: a terminal gets colours, title and cursor escapes; anything else (a pipe, a
   // file) gets the plain UTF-8 texts only.
-  const bool output_is_terminal = ::isatty(kOutput) == 1;
-  auto console = std::make_unique<PosixConsole>(output_is_terminal, ::isatty(kInput) == 1);
-  if (output_is_terminal) {
-    WriteBytes(TitleEscape(title));
-    WriteBytes(kShowCursorEscape);
-    console->SetAttribute(kAttributeStartup);
-  }
-  return console;
+  return std::make_unique<PosixConsole>(title, ::isatty(kOutput) == 1, ::isatty(kInput) == 1);
 }

@@ -81,11 +81,11 @@ int RunProgram(const std::vector<std::u16string>& args, const ProgramNames& name
   // Help and version answer a question typed at a prompt: no table, no file, no pause.
   if (command.request == Request::kHelp) {
     WriteHelp(*console, names.command);
-    return 0;
+    return console->OutputLost() ? 1 : 0;
   }
   if (command.request == Request::kVersion) {
     WriteVersion(*console, names.name);
-    return 0;
+    return console->OutputLost() ? 1 : 0;
   }
   if (command.paths.empty()) {
     WriteUsage(*console);
@@ -93,5 +93,6 @@ int RunProgram(const std::vector<std::u16string>& args, const ProgramNames& name
     measure_and_report(*console, ExpandFolders(command.paths));
   }
   WriteClosing(*console);
-  return 0;
+  // A list cut short by a write error must not pass for a whole one.
+  return console->OutputLost() ? 1 : 0;
 }

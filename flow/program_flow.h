@@ -19,7 +19,8 @@ struct ProgramNames {
 using MeasureAndReport =
     std::function<void(ConsoleOutput& console, const std::vector<std::u16string>& paths)>;
 
-// The run both programs share, from the set-up of the console to the exit code (always 0).
+// The run both programs share, from the set-up of the console to the exit code: 0, or 1 when
+// standard output lost text to a write error (see ConsoleOutput::OutputLost).
 // `args` is the command line, argument 0 first.
 //
 // Options: before a "--", an argument that is exactly "-h", "--help" or "/?" asks for help (the
