@@ -23,7 +23,8 @@ class ConsoleOutput {
   // Leaves the console as the set-up found it, for a user who keeps using it: a terminal with
   // its default colours; a Windows console with its code pages, buffer and window size, cursor,
   // colour table, text attribute, font, title and icon (also when Ctrl+C, Ctrl+Break or closing
-  // the window ends the program).
+  // the window ends the program). The buffer never becomes smaller than what was written into
+  // it, so no printed text is cut, and the window shows the last lines written.
   virtual ~ConsoleOutput() = default;
 
   // Attribute = background palette index * 16 + foreground palette index.
