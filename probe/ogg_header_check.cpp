@@ -33,7 +33,9 @@ constexpr std::uint64_t kResidueStateBytes = 64;
 constexpr std::uint64_t kMappingStateBytes = 64;
 // Codes longer than this go into a codebook's sorted tables.
 constexpr std::uint32_t kFastHuffmanLength = 10;
-// The longest code the decoder accepts.
+// A codebook kept whole with at most this many entries is searched entry by entry, with a mask
+// of each code's length built by shifting an int: a code of 31 bits overflows it.
+constexpr std::uint32_t kLinearSearchEntries = 8;
 constexpr std::uint32_t kLongestCode = 31;
 // The decoder keeps the submaps of a mapping in arrays of this size.
 constexpr std::uint32_t kSubmapSlots = 15;
@@ -472,6 +474,9 @@ class SetupChecker {
     if (!Codebooks() || !TimeDomain() || !Floors() || !Residues() || !Mappings() || !Modes()) {
       return verdict_;
     }
+    // Only decoding searches a codebook: that of the first audio packet follows when the
+    // header is accepted, with the codebooks that floors and residues name.
+    if (long_code_searched_) return OggHeaderVerdict::kUndefinedInDecoder;
     KeepBuffers();
     return OggHeaderVerdict::kSafe;
   }
@@ -480,11 +485,13 @@ class SetupChecker {
   struct Codebook {
     std::uint32_t entries;
     std::uint32_t dimensions;
+    bool long_code_linear;  // a kLongestCode code, searched entry by entry
   };
 
   struct CodeCounts {
     std::uint64_t present = 0;     // entries with a code
     std::uint64_t long_codes = 0;  // codes longer than kFastHuffmanLength
+    bool longest_code = false;     // a code of kLongestCode bits
   };
 
   bool Fail(OggHeaderVerdict verdict) {
@@ -494,12 +501,15 @@ class SetupChecker {
 
   std::uint32_t Bits(int count) { return reader_.GetBits(count); }
 
-  // Whether `index` names a codebook.
-  bool BookIndex(std::uint32_t index) { return index < codebook_count_; }
+  // Reads the index of a codebook that decoding may search: false past the last codebook.
+  bool BookIndex(std::uint32_t index) {
+    if (index >= codebook_count_) return false;
+    long_code_searched_ = long_code_searched_ || codebooks_[index].long_code_linear;
+    return true;
+  }
 
   bool Codebooks() {
     codebook_count_ = Bits(8) + 1;
-    if (codebook_count_ > kMaxVorbisCodebooks) return Fail(OggHeaderVerdict::kSetupTooLarge);
     area_.Keep(kCodebookStateBytes * codebook_count_);
     for (std::uint32_t i = 0; i < codebook_count_; ++i) {
       if (!OneCodebook(codebooks_[i])) return false;
@@ -516,23 +526,20 @@ class SetupChecker {
     if (dimensions == 0 && entries != 0) return Fail(OggHeaderVerdict::kBadSetup);
     // Checked here, before the entries are walked: 2^24 entries would be 2^24 length fields
     // to read, and the decoder allocates for them before reading one.
-    const std::uint64_t values = std::uint64_t{entries} * dimensions;
-    if (entries > kMaxCodebookEntries || dimensions > kMaxCodebookDimensions ||
-        values > kMaxCodebookValues) {
-      return Fail(OggHeaderVerdict::kSetupTooLarge);
-    }
     total_entries_ += entries;
-    total_values_ += values;
+    total_values_ += std::uint64_t{entries} * dimensions;
     if (total_entries_ > kMaxTotalCodebookEntries || total_values_ > kMaxTotalCodebookValues) {
       return Fail(OggHeaderVerdict::kSetupTooLarge);
     }
-    book = {entries, dimensions};
+    book = {entries, dimensions, false};
     CodeCounts codes;
     if (!CodewordLengths(entries, ordered, sparse, codes)) return false;
     // A sparse codebook with at least a quarter of its entries present is kept as a full one,
     // its lengths copied out of a temporary block. Codes too long for the decoder's direct
     // lookup go into sorted tables: all of a sparse codebook's, built in temporary blocks.
     const bool stays_sparse = sparse && codes.present < entries / 4;
+    book.long_code_linear =
+        !stays_sparse && entries <= kLinearSearchEntries && codes.longest_code;
     const std::uint64_t sorted = stays_sparse ? codes.present : codes.long_codes;
     if (!stays_sparse) {
       area_.Keep(entries);
@@ -560,6 +567,7 @@ class SetupChecker {
       }
       ++codes.present;
       if (length > kFastHuffmanLength) ++codes.long_codes;
+      if (length == kLongestCode) codes.longest_code = true;
       return true;
     };
     if (ordered) {
@@ -569,7 +577,6 @@ class SetupChecker {
         if (length > kLongestCode || run > entries - entry) {
           return Fail(OggHeaderVerdict::kBadSetup);
         }
-        if (length > kMaxCodewordLength) return Fail(OggHeaderVerdict::kUndefinedInDecoder);
         for (std::uint32_t i = 0; i < run; ++i) {
           if (!add(length)) return false;
         }
@@ -581,7 +588,6 @@ class SetupChecker {
       if (sparse && Bits(1) == 0) continue;
       const std::uint32_t length = Bits(5) + 1;
       if (length > kLongestCode) return Fail(OggHeaderVerdict::kBadSetup);
-      if (length > kMaxCodewordLength) return Fail(OggHeaderVerdict::kUndefinedInDecoder);
       if (!add(length)) return false;
     }
     return true;
@@ -723,12 +729,14 @@ class SetupChecker {
     }
     const Codebook& book = codebooks_[class_book];
     residue_class_entries_ += book.entries;
+    residue_class_values_ += std::uint64_t{book.entries} * book.dimensions;
     // The decoder reads at most half a long block of each channel.
     const std::uint32_t half_block = identification_.long_block / 2;
     const std::uint32_t span = std::min(end, half_block) - std::min(begin, half_block);
     const std::uint64_t partitions =
         std::uint64_t{span / partition_size} * identification_.channels;
-    if (residue_class_entries_ > kMaxResidueClassEntries || partitions > kMaxResiduePartitions) {
+    if (residue_class_entries_ > kMaxResidueClassEntries ||
+        residue_class_values_ > kMaxResidueClassValues || partitions > kMaxResiduePartitions) {
       return Fail(OggHeaderVerdict::kSetupTooLarge);
     }
     // Eight books per classification; a class vector per classbook entry. While it decodes, the
@@ -818,16 +826,18 @@ class SetupChecker {
   const IdentificationFields& identification_;
   DecoderArea& area_;
   OggHeaderVerdict verdict_ = OggHeaderVerdict::kBadSetup;
-  std::array<Codebook, kMaxVorbisCodebooks> codebooks_{};
+  std::array<Codebook, 256> codebooks_{};
   std::uint32_t codebook_count_ = 0;
   std::uint64_t total_entries_ = 0;
   std::uint64_t total_values_ = 0;
   std::uint64_t residue_class_entries_ = 0;
+  std::uint64_t residue_class_values_ = 0;
   std::uint32_t floor_count_ = 0;
   std::uint32_t residue_count_ = 0;
   std::uint32_t mapping_count_ = 0;
   std::uint32_t longest_floor_ = 0;    // points of the floor with the most
   std::uint32_t most_partitions_ = 0;  // residue partitions of one channel in a packet
+  bool long_code_searched_ = false;    // a named codebook with Codebook::long_code_linear
 };
 
 // After the setup packet: the decoder decodes its first audio packet while it opens, skipping

@@ -34,23 +34,19 @@ inline constexpr std::uint32_t kMaxVorbisComments = 65536;
 // Bytes of the pages after the header packets up to the end of the first audio packet (real
 // files: one page of a few KiB), which the decoder reads byte by byte while it opens.
 inline constexpr std::uint64_t kMaxFirstAudioBytes = std::uint64_t{1} << 20;
-// Codebooks in the setup header (the format allows 256).
-inline constexpr std::uint32_t kMaxVorbisCodebooks = 128;
-// Entries of one codebook (the format allows 2^24).
-inline constexpr std::uint32_t kMaxCodebookEntries = 65536;
-// Dimensions of one codebook (the format allows 65535).
-inline constexpr std::uint32_t kMaxCodebookDimensions = 64;
-// Entries times dimensions for one codebook: the decoder expands every entry into that many
-// floats, and computes the count in a 32-bit int.
-inline constexpr std::uint64_t kMaxCodebookValues = std::uint64_t{1} << 20;
-// Bits of one Huffman codeword (the format allows 32; encoders write at most about 24).
-inline constexpr std::uint32_t kMaxCodewordLength = 30;
-// Entries and entries times dimensions, summed over all codebooks.
+// Entries, and entries times dimensions, summed over all codebooks (the format allows 256
+// codebooks of 2^24 entries and 65 535 dimensions). The decoder allocates and works per entry
+// (code lengths, codewords, sorted tables) and per entry dimension (lookup values expanded to
+// floats, their count held in an int); these totals bound each codebook as well.
 inline constexpr std::uint64_t kMaxTotalCodebookEntries = std::uint64_t{1} << 18;
 inline constexpr std::uint64_t kMaxTotalCodebookValues = std::uint64_t{1} << 20;
 // Entries of each residue's classification codebook, summed over the residues: the decoder
 // makes one small allocation per such entry and residue.
 inline constexpr std::uint64_t kMaxResidueClassEntries = std::uint64_t{1} << 14;
+// Those entries times their codebook's dimensions, summed the same way: the decoder fills that
+// many bytes with two divisions each. The codebook totals do not bound this sum, since up to 64
+// residues may share one codebook.
+inline constexpr std::uint64_t kMaxResidueClassValues = std::uint64_t{1} << 20;
 // Channels times residue partitions in one block: the decoder takes a pointer per partition
 // and channel from its area while it decodes a packet.
 inline constexpr std::uint64_t kMaxResiduePartitions = 16384;
@@ -61,8 +57,9 @@ inline constexpr std::uint64_t kMaxResiduePartitions = 16384;
 //   decoder shifts the -1 it reads there to the left;
 // - a vendor or comment length of 2^31 or more: the decoder takes it as negative and writes
 //   before its allocation (lengths its area cannot hold, from 64 MiB, it cannot allocate);
-// - a Huffman code longer than kMaxCodewordLength: the decoder builds a mask of that many bits
-//   by shifting an int;
+// - a Huffman code of 31 bits in a codebook of at most 8 entries kept whole, named by a floor
+//   or a residue: the decoder searches such a codebook by building a mask of 31 bits from an
+//   int;
 // - code lengths that trip the consistency check of the decoder's code builder (an assertion);
 // - a lookup table of type 1 whose size the decoder's estimate takes beyond an int, converting
 //   a float out of range;
@@ -89,8 +86,8 @@ enum class OggHeaderVerdict {
   kBadSetup,             // the decoder refuses the setup header: sync pattern, code lengths no
                          // Huffman code has, lookup type, floor, residue, mapping or mode
                          // fields out of range
-  kSetupTooLarge,        // beyond the caps on codebooks, their totals, residue classification
-                         // entries or residue partitions
+  kSetupTooLarge,        // beyond the caps on codebook totals, residue classification entries
+                         // and their dimensions, or residue partitions
   kUndefinedInDecoder,   // one of the shapes listed above that the decoder mishandles
 };
 

@@ -262,28 +262,45 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
        V::kBadSetup},
       {"floor type 0", Make([](Headers& h) { h.floor_type = 0; }), V::kBadSetup},
       {"16 submaps", Make([](Headers& h) { h.submaps = 16; }), V::kUndefinedInDecoder},
-      {"30-bit codes", books({{1, 2, 30}}), V::kSafe},
-      {"31-bit codes", books({{1, 2, 31}}), V::kUndefinedInDecoder},
+      // Codebook 0 classifies the residue; codebook 1 is named by nothing.
+      {"31-bit codes in 2 entries, searched", books({{1, 2, 31}}), V::kUndefinedInDecoder},
+      {"31-bit codes in 2 entries, unused", books({{}, {1, 2, 31}}), V::kSafe},
+      {"31-bit codes in 9 entries", books({{1, 9, 31}}), V::kSafe},
       {"lookup type 1 of 30 dimensions", books({{30, 2, 16, 1, 1}}), V::kSafe},
       // The decoder converts 2^31 from a float to an int.
       {"lookup type 1 of 31 dimensions", books({{31, 2, 16, 1, 1}}), V::kUndefinedInDecoder},
   });
 }
 
-TEST(OggHeaderCheckTest, CapsWhatTheDecoderAllocates) {
+TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
   const auto books = [](std::vector<Book> b) { return Make([&](Headers& h) { h.books = b; }); };
+  const auto classified = [](Book book, std::uint32_t residues) {
+    return Make([&](Headers& h) { h.books = {book}, h.residues = residues; });
+  };
+  const auto channels = [](char count) {
+    return Make([&](Headers& h) { h.id[11] = count, h.partition_size = 1; });
+  };
   ExpectVerdicts({
-      {"129 codebooks", books(std::vector<Book>(129)), V::kSetupTooLarge},
-      {"too many entries", books({{1, kMaxCodebookEntries + 1}}), V::kSetupTooLarge},
-      {"too many dimensions", books({{kMaxCodebookDimensions + 1, 2}}), V::kSetupTooLarge},
-      {"product too large", books({{17, 65536}}), V::kSetupTooLarge},
-      {"total values too large", books(std::vector<Book>(5, {16, 65536})), V::kSetupTooLarge},
-      {"total entries too large", books(std::vector<Book>(17, {1, 65536})), V::kSetupTooLarge},
-      // One-sample partitions over half a long block of 8192: 16 x 4096.
-      {"partitions", Make([](Headers& h) { h.id[11] = 16, h.partition_size = 1; }),
+      {"129 codebooks", books(std::vector<Book>(129)), V::kSafe},
+      {"256 codebooks", books(std::vector<Book>(256)), V::kSafe},
+      // Codebook 0, small, classifies the residue.
+      {"65 537 entries", books({{}, {1, 65537, 17}}), V::kSafe},
+      {"65 dimensions", books({{65, 2}}), V::kSafe},
+      {"32 769 dimensions", books({{32769, 2}}), V::kSafe},
+      {"2^18 entries in all", books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65535}}),
+       V::kSafe},
+      {"more entries in all", books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65536}}),
        V::kSetupTooLarge},
-      {"residue classes", Make([](Headers& h) { h.books = {{1, 65536}}, h.residues = 5; }),
+      {"2^20 entry dimensions in all", books({{1, 1}, {16, 65535}, {15, 1}}), V::kSafe},
+      {"more entry dimensions in all", books({{1, 1}, {16, 65536}}), V::kSetupTooLarge},
+      {"2^14 classification entries", classified({1, 4096}, 4), V::kSafe},
+      {"more classification entries", classified({1, 4096}, 5), V::kSetupTooLarge},
+      {"2^20 classification entry dimensions", classified({4096, 256, 8}, 1), V::kSafe},
+      {"more classification entry dimensions", classified({4096, 256, 8}, 2),
        V::kSetupTooLarge},
+      // One-sample partitions over half a long block of 8192: 4096 per channel.
+      {"2^14 partitions", channels(4), V::kSafe},
+      {"more partitions", channels(5), V::kSetupTooLarge},
   });
 }
 
