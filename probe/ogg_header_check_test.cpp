@@ -182,8 +182,12 @@ TEST(OggHeaderCheckTest, ReadsPagesAsTheDecoderDoes) {
       {"setup page claims to continue",
        Make([](Headers& h) { h.setup_own_page = true; }).replace(setup_page + 5, 1, "\1"),
        V::kBadPage},
-      // Where the comment goes on, a page without segments ends it (the decoder cannot read an
-      // empty segment table); the setup is then looked for after that page.
+      // The decoder cannot read an empty segment table (a read of no bytes fails): where the
+      // comment starts, it refuses the page; where the comment goes on, the page ends it and
+      // the setup is looked for after it.
+      {"no segments where the comment starts",
+       std::string(good).insert(PageStarts(good)[1], good.substr(PageStarts(good)[1], 26) + '\0'),
+       V::kBadPage},
       {"no segments where the comment goes on",
        std::string(good).insert(third, good.substr(third, 26) + '\0'), V::kBadPage},
       {"the file ending where the comment goes on", good.substr(0, third + 10), V::kBadPage},
@@ -227,7 +231,6 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
       {"no framing byte", comment(plain.substr(0, plain.size() - 1)), V::kSafe},
       {"framing bit clear", comment(plain.substr(0, plain.size() - 1) + '\2'),
        V::kBadCommentHeader},
-      {"an empty packet", comment(""), V::kBadCommentHeader},
       {"65 536 comments", comment(Comment("", std::vector<std::string>(65536))), V::kSafe},
       {"65 537 comments", comment(Comment("", std::vector<std::string>(65537))),
        V::kCommentsTooLarge},
