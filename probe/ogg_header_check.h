@@ -56,7 +56,7 @@ inline constexpr std::uint64_t kMaxResiduePartitions = 16384;
 // - a 32-bit comment header field whose second or third byte lies past the packet's end: the
 //   decoder shifts the -1 it reads there to the left;
 // - a vendor or comment length of 2^31 or more: the decoder takes it as negative and writes
-//   before its allocation (lengths its area cannot hold, from 64 MiB, it cannot allocate);
+//   before its allocation;
 // - a Huffman code of 31 bits in a codebook of at most 8 entries kept whole, named by a floor
 //   or a residue: the decoder searches such a codebook by building a mask of 31 bits from an
 //   int;
@@ -82,7 +82,8 @@ enum class OggHeaderVerdict {
   kBadCommentHeader,     // the decoder refuses the comment header: an empty first segment, the
                          // packet type, "vorbis", or the framing bit
   kCommentsTooLarge,     // more than kMaxVorbisComments comments, or a vendor or comment string
-                         // longer than the decoder's largest area could hold
+                         // (in the packet or past its end) of kMaxDecoderAreaBytes or more,
+                         // which the decoder's largest area cannot hold
   kBadSetup,             // the decoder refuses the setup header: sync pattern, code lengths no
                          // Huffman code has, lookup type, floor, residue, mapping or mode
                          // fields out of range

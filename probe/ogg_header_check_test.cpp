@@ -126,7 +126,9 @@ std::vector<std::size_t> PageStarts(const std::string& stream) {
     starts.push_back(at);
     const std::size_t segments = static_cast<unsigned char>(stream[at + 26]);
     std::size_t size = 27 + segments;
-    for (std::size_t i = 0; i < segments; ++i) size += static_cast<unsigned char>(stream[at + 27 + i]);
+    for (std::size_t i = 0; i < segments; ++i) {
+      size += static_cast<unsigned char>(stream[at + 27 + i]);
+    }
     at += size;
   }
   return starts;
