@@ -455,6 +455,20 @@ OggHeaderVerdict CheckComment(DecoderReader& reader, DecoderArea& area) {
   return OggHeaderVerdict::kSafe;
 }
 
+// After the setup packet: the decoder decodes its first audio packet while it opens, skipping
+// other packets (type bit 1) before it. It stops at the end of the file, at a page it cannot
+// load or that claims to continue a packet where a new one starts; the first audio packet it
+// reads to its end.
+OggHeaderVerdict WalkToFirstAudioPacket(DecoderReader& reader) {
+  for (;;) {
+    if (reader.eof() || !reader.MaybeStartPacket()) return OggHeaderVerdict::kSafe;
+    if (reader.GetBits(1) == 0) break;
+    reader.FlushPacket();
+  }
+  reader.FlushPacket();
+  return reader.false_end() ? OggHeaderVerdict::kUndefinedInDecoder : OggHeaderVerdict::kSafe;
+}
+
 // Walks the setup header field by field as the decoder parses it (fields from the packet's end
 // on read as 0), refusing what the decoder refuses or mishandles and what would make it
 // allocate or work beyond the caps, and counting what it allocates. Stops after the modes: the
@@ -839,20 +853,6 @@ class SetupChecker {
   std::uint32_t most_partitions_ = 0;  // residue partitions of one channel in a packet
   bool long_code_searched_ = false;    // a named codebook with Codebook::long_code_linear
 };
-
-// After the setup packet: the decoder decodes its first audio packet while it opens, skipping
-// other packets (type bit 1) before it. It stops at the end of the file, at a page it cannot
-// load or that claims to continue a packet where a new one starts; the first audio packet it
-// reads to its end.
-OggHeaderVerdict WalkToFirstAudioPacket(DecoderReader& reader) {
-  for (;;) {
-    if (reader.eof() || !reader.MaybeStartPacket()) return OggHeaderVerdict::kSafe;
-    if (reader.GetBits(1) == 0) break;
-    reader.FlushPacket();
-  }
-  reader.FlushPacket();
-  return reader.false_end() ? OggHeaderVerdict::kUndefinedInDecoder : OggHeaderVerdict::kSafe;
-}
 
 // A borrowed stream as a byte source; the stream's owner closes it.
 class BorrowedStreamSource : public ByteSource {
