@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -12,11 +13,14 @@ constexpr std::uint8_t kFlagContinued = 1;
 constexpr std::uint8_t kFlagFirst = 2;
 constexpr std::uint8_t kFlagLast = 4;
 constexpr std::size_t kPageHeaderSize = 27;
-constexpr std::size_t kIdentificationSize = 30;
+constexpr std::uint8_t kIdentificationSize = 30;
+// What the decoder's packet byte reader returns at the end of a packet.
+constexpr int kEndOfPacket = -1;
 constexpr std::uint32_t kCodebookSync = 0x564342;  // "BCV", read least significant bit first
-constexpr std::uint32_t kMaxLookupSize = 0x7FFFFFFF;
+constexpr std::uint64_t kIntMax = 0x7FFFFFFF;
 // The decoder starts its last-page search this far before the end of the file.
 constexpr std::size_t kLastPageSearchSpan = 65536;
+constexpr std::size_t kReadBufferSize = 65536;
 // The decoder's own structures as Debian's stb_vorbis 1.22 lays them out on x86-64 (1904,
 // 2120, 1596, 32 and 48 bytes), rounded up: the decoder proper, a codebook, a floor, a residue,
 // a mapping.
@@ -27,15 +31,17 @@ constexpr std::uint64_t kResidueStateBytes = 64;
 constexpr std::uint64_t kMappingStateBytes = 64;
 // Codes longer than this go into a codebook's sorted tables.
 constexpr std::uint32_t kFastHuffmanLength = 10;
+// A codebook kept whole with at most this many entries is searched entry by entry, with a mask
+// of each code's length built by shifting an int: a code of 31 bits overflows it.
+constexpr std::uint32_t kLinearSearchEntries = 8;
+constexpr std::uint32_t kLongestCode = 31;
+// The decoder keeps the submaps of a mapping in arrays of this size.
+constexpr std::uint32_t kSubmapSlots = 15;
 constexpr std::uint64_t kPointerBytes = sizeof(void*);
 
 std::uint32_t Le32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-bool IsVorbisHeader(const std::uint8_t* bytes, std::uint8_t packet_type) {
-  return bytes[0] == packet_type && std::memcmp(bytes + 1, "vorbis", 6) == 0;
 }
 
 // Bits needed to write `value`: 0 for 0.
@@ -45,12 +51,12 @@ int BitWidth(std::uint32_t value) {
   return width;
 }
 
-// base^exponent, or kMaxLookupSize + 1 once it passes kMaxLookupSize.
+// base^exponent, or kIntMax + 1 once it passes kIntMax.
 std::uint64_t CappedPower(std::uint64_t base, std::uint32_t exponent) {
   std::uint64_t result = 1;
   for (std::uint32_t i = 0; i < exponent; ++i) {
-    result *= base;  // base stays below 2^17 here, so this cannot wrap before the test
-    if (result > kMaxLookupSize) return std::uint64_t{kMaxLookupSize} + 1;
+    result *= base;  // base stays below 2^25 here, so this cannot wrap before the test
+    if (result > kIntMax) return kIntMax + 1;
   }
   return result;
 }
@@ -73,29 +79,32 @@ class DecoderArea {
 };
 
 // Assigns Huffman codewords to code lengths in entry order, the way the decoder does, to find
-// the length lists it cannot build a code from: too many codes of some length, or the state
-// its own consistency check aborts on. On that failure the decoder also leaks the lengths of a
-// sparse codebook.
+// the length lists it cannot build a code from.
 class CodewordTree {
  public:
-  // Adds an entry whose code is `length` (1..kMaxCodewordLength) bits long. False when no
-  // codeword is left.
-  bool Add(int length) {
+  enum class Fit {
+    kAssigned,
+    kNoneLeft,    // the decoder refuses the codebook
+    kInconsistent,  // the decoder's consistency check fails: an assertion, which aborts
+  };
+
+  // Adds an entry whose code is `length` (1..31) bits long.
+  Fit Add(int length) {
     if (!started_) {
       started_ = true;
       for (int i = 1; i <= length; ++i) available_[i] = 1u << (32 - i);
-      return true;
+      return Fit::kAssigned;
     }
     int depth = length;
     while (depth > 0 && available_[depth] == 0) --depth;
-    if (depth == 0) return false;
+    if (depth == 0) return Fit::kNoneLeft;
     const std::uint32_t code = available_[depth];
     available_[depth] = 0;
     for (int y = length; y > depth; --y) {
-      if (available_[y] != 0) return false;
+      if (available_[y] != 0) return Fit::kInconsistent;
       available_[y] = code + (1u << (32 - y));
     }
-    return true;
+    return Fit::kAssigned;
   }
 
  private:
@@ -103,230 +112,261 @@ class CodewordTree {
   std::uint32_t available_[32] = {};
 };
 
-// The Ogg pages of the header packets, in file order, joined into packets by their lacing
-// values exactly as the decoder joins them: serial numbers and page sequence numbers are
-// not used to pick pages, so the bytes checked are the bytes the decoder will read.
-class PacketReader {
+// The decoder's reading of an Ogg stream through stdio, step for step and under its names: bytes
+// of the file (0 past its end), pages, the segments of their lacing values, and packets read as
+// bytes (-1 at their end) or as bits (0 from their end on). Page flags and serial numbers are
+// read only where the decoder reads them. The pages it loads are counted against a cap; past it
+// no more pages load and fault() tells so.
+class DecoderReader {
  public:
-  explicit PacketReader(ByteSource& source) : source_(source) {}
+  explicit DecoderReader(ByteSource& source) : source_(source) {}
 
-  // Reads the first page, which must begin the stream and hold the 30-byte identification
-  // packet alone, as the decoder requires, and starts that packet.
-  bool BeginFirstPacket() {
-    if (!LoadPage(/*continued=*/false)) return false;
-    if ((flags_ & kFlagFirst) == 0 || (flags_ & kFlagLast) != 0 || segment_count_ != 1 ||
-        lacing_[0] != kIdentificationSize) {
-      return Fail(OggHeaderVerdict::kBadPage);
-    }
-    return StartPacket();
+  // Counts the bytes of the pages loaded from now on against `cap`.
+  void CountPages(std::uint64_t cap) {
+    counted_ = 0;
+    cap_ = cap;
   }
-
-  // Starts the packet after the current one, which must have been read or skipped to its end:
-  // later in the same page, or at the start of the next page, which must not claim to
-  // continue a packet.
-  bool BeginPacket() {
-    if (next_segment_ == segment_count_ && !LoadPage(/*continued=*/false)) return false;
-    return StartPacket();
-  }
-
-  // Copies the next `size` bytes of the packet to `out` (or drops them when `out` is null).
-  // False when the packet ends first or a page is bad; fault() then tells which.
-  bool Read(std::uint8_t* out, std::uint64_t size) {
-    while (size > 0) {
-      if (segment_left_ == 0) {
-        if (packet_ended_) return false;
-        if (!NextSegment()) return false;
-        continue;
-      }
-      const std::size_t count =
-          static_cast<std::size_t>(std::min<std::uint64_t>(size, segment_left_));
-      if (out != nullptr) {
-        std::memcpy(out, body_.data() + body_position_, count);
-        out += count;
-      }
-      body_position_ += count;
-      segment_left_ -= count;
-      size -= count;
-    }
-    return true;
-  }
-
-  // Read(&byte, 1), without its loop while the segment lasts: the setup header is read so.
-  bool ReadByte(std::uint8_t& byte) {
-    if (segment_left_ == 0) return Read(&byte, 1);
-    byte = body_[body_position_++];
-    --segment_left_;
-    return true;
-  }
-
-  // The next byte when the current segment still holds it; never loads a page.
-  bool ByteInSegment(std::uint8_t& byte) { return segment_left_ != 0 && ReadByte(byte); }
-
-  // Drops what is left of the packet.
-  bool SkipRest() {
-    while (Read(nullptr, 65536)) {
-    }
-    return fault_ == OggHeaderVerdict::kSafe;
-  }
-
-  // After the setup packet: follows the pages as the decoder does while it opens, skipping
-  // packets until it has read its first audio packet (type bit 0) to the end, and refuses
-  // files that would make that read long. The decoder ignores serial numbers here; it stops at
-  // the end of the file, and at a page that claims to continue a packet where a new one starts.
-  OggHeaderVerdict WalkToFirstAudioPacket() {
-    std::uint64_t walked = 0;
-    bool in_packet = false;
-    bool audio = false;
-    for (;;) {
-      if (next_segment_ == segment_count_) {
-        std::uint8_t header[kPageHeaderSize];
-        if (!ReadExact(header, sizeof header)) return OggHeaderVerdict::kSafe;
-        // The decoder stops where no page starts, except inside a packet it skips: it then
-        // looks a few bytes further for a page. Real files have no bytes between pages.
-        if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) {
-          return in_packet && !audio ? OggHeaderVerdict::kBadPage : OggHeaderVerdict::kSafe;
-        }
-        const bool continued = (header[5] & kFlagContinued) != 0;
-        if (!in_packet && continued) return OggHeaderVerdict::kSafe;
-        // A packet not continued on the next page ends there.
-        if (in_packet && !continued) {
-          if (audio) return OggHeaderVerdict::kSafe;
-          in_packet = false;
-        }
-        // The decoder would go on with the previous page's lacing values.
-        segment_count_ = header[26];
-        if (segment_count_ == 0) return OggHeaderVerdict::kBadPage;
-        if (!ReadExact(lacing_.data(), segment_count_)) return OggHeaderVerdict::kSafe;
-        std::size_t body_size = 0;
-        for (std::size_t i = 0; i < segment_count_; ++i) body_size += lacing_[i];
-        walked += kPageHeaderSize + segment_count_ + body_size;
-        if (walked > kMaxFirstAudioBytes) return OggHeaderVerdict::kHeadersTooLarge;
-        if (!ReadExact(body_.data(), body_size)) return OggHeaderVerdict::kSafe;
-        next_segment_ = 0;
-        body_position_ = 0;
-      }
-      const std::size_t lacing = lacing_[next_segment_++];
-      if (!in_packet) {
-        in_packet = true;
-        audio = lacing > 0 && (body_[body_position_] & 1) == 0;
-      }
-      body_position_ += lacing;
-      if (lacing < 255) {
-        if (audio) return OggHeaderVerdict::kSafe;
-        in_packet = false;
-      }
-    }
-  }
-
-  // kSafe while every page so far was sound; otherwise what was wrong with the first bad one.
+  // kSafe while no page passed the cap, else kHeadersTooLarge.
   OggHeaderVerdict fault() const { return fault_; }
+  bool eof() const { return eof_; }
+  std::uint8_t page_flag() const { return page_flag_; }
+  int segment_count() const { return segment_count_; }
+  std::uint8_t segment(int index) const { return segments_[index]; }
+  // Whether the packet begun last met a page without the continued flag where it goes on: the
+  // decoder reads one end of packet there, then the new page as the packet's continuation.
+  bool false_end() const { return false_end_; }
 
- private:
-  bool Fail(OggHeaderVerdict verdict) {
-    fault_ = verdict;
+  // get8: the next byte of the file, or 0 at its end.
+  std::uint8_t Get8() {
+    std::uint8_t byte = 0;
+    if (!NextByte(byte)) eof_ = true;
+    return byte;
+  }
+
+  // getn: fread of `size` bytes as one item, which fails for no bytes as for too few.
+  bool GetN(std::uint8_t* out, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+      if (!NextByte(out[i])) break;
+      if (i + 1 == size) return true;
+    }
+    eof_ = true;
     return false;
   }
 
-  bool StartPacket() {
-    segment_left_ = 0;
-    packet_ended_ = false;
-    return true;
+  // skip: a seek forward, reading nothing.
+  void Skip(std::uint64_t size) { position_ += size; }
+
+  bool StartPage() {
+    return Get8() == 'O' && Get8() == 'g' && Get8() == 'g' && Get8() == 'S' &&
+           StartPageNoCapturePattern();
   }
 
-  bool NextSegment() {
-    // A packet that fills the rest of its page goes on in the next page.
-    if (next_segment_ == segment_count_ && !LoadPage(/*continued=*/true)) return false;
-    const std::uint8_t lacing = lacing_[next_segment_++];
-    segment_left_ = lacing;
-    if (lacing < 255) packet_ended_ = true;
-    return true;
-  }
-
-  bool ReadExact(std::uint8_t* buffer, std::size_t size) {
-    return source_.Read(buffer, size) == size;
-  }
-
-  bool LoadPage(bool continued) {
-    std::uint8_t header[kPageHeaderSize];
-    if (!ReadExact(header, sizeof header)) return Fail(OggHeaderVerdict::kBadPage);
-    if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) {
-      return Fail(OggHeaderVerdict::kBadPage);
+  bool StartPageNoCapturePattern() {
+    if (fault_ != OggHeaderVerdict::kSafe || Get8() != 0) return false;
+    page_flag_ = Get8();
+    // Granule position, serial and sequence numbers, checksum: read and not compared.
+    for (int i = 0; i < 20; ++i) Get8();
+    segment_count_ = Get8();
+    if (!GetN(segments_.data(), static_cast<std::size_t>(segment_count_))) return false;
+    std::uint64_t size = kPageHeaderSize + static_cast<std::uint64_t>(segment_count_);
+    for (int i = 0; i < segment_count_; ++i) size += segments_[i];
+    counted_ += size;
+    if (counted_ > cap_) {
+      fault_ = OggHeaderVerdict::kHeadersTooLarge;
+      return false;
     }
-    flags_ = header[5];
-    if (((flags_ & kFlagContinued) != 0) != continued) return Fail(OggHeaderVerdict::kBadPage);
-    // The decoder ignores serial numbers; a page of another stream among the header pages
-    // is a stream it cannot read.
-    const std::uint32_t serial = Le32(header + 14);
-    if (have_serial_ && serial != serial_) return Fail(OggHeaderVerdict::kBadPage);
-    serial_ = serial;
-    have_serial_ = true;
-    // An empty segment table would make the decoder reuse the previous page's lacing values.
-    segment_count_ = header[26];
-    if (segment_count_ == 0) return Fail(OggHeaderVerdict::kBadPage);
-    if (!ReadExact(lacing_.data(), segment_count_)) return Fail(OggHeaderVerdict::kBadPage);
-    std::size_t body_size = 0;
-    for (std::size_t i = 0; i < segment_count_; ++i) body_size += lacing_[i];
-    total_bytes_ += kPageHeaderSize + segment_count_ + body_size;
-    if (total_bytes_ > kMaxVorbisHeaderBytes) return Fail(OggHeaderVerdict::kHeadersTooLarge);
-    if (!ReadExact(body_.data(), body_size)) return Fail(OggHeaderVerdict::kBadPage);
-    next_segment_ = 0;
-    body_position_ = 0;
+    next_seg_ = 0;
     return true;
+  }
+
+  bool StartPacket() {
+    while (next_seg_ == -1) {
+      if (!StartPage() || (page_flag_ & kFlagContinued) != 0) return false;
+    }
+    last_seg_ = false;
+    valid_bits_ = 0;
+    bytes_in_seg_ = 0;
+    false_end_ = false;
+    return true;
+  }
+
+  // At a page boundary, reads the next page itself, which must not claim to continue a packet;
+  // the end of the file there is no fault.
+  bool MaybeStartPacket() {
+    if (next_seg_ == -1) {
+      const std::uint8_t first = Get8();
+      if (eof_ || first != 'O' || Get8() != 'g' || Get8() != 'g' || Get8() != 'S' ||
+          !StartPageNoCapturePattern()) {
+        return false;
+      }
+      if ((page_flag_ & kFlagContinued) != 0) {
+        last_seg_ = false;
+        bytes_in_seg_ = 0;
+        return false;
+      }
+    }
+    return StartPacket();
+  }
+
+  int NextSegment() {
+    if (last_seg_) return 0;
+    if (next_seg_ == -1) {
+      if (!StartPage()) {
+        last_seg_ = true;
+        return 0;
+      }
+      if ((page_flag_ & kFlagContinued) == 0) {
+        false_end_ = true;
+        return 0;
+      }
+    }
+    const int length = segments_[next_seg_++];
+    if (length < 255) last_seg_ = true;
+    if (next_seg_ >= segment_count_) next_seg_ = -1;
+    bytes_in_seg_ = length;
+    return length;
+  }
+
+  int Get8PacketRaw() {
+    if (bytes_in_seg_ == 0 && (last_seg_ || NextSegment() == 0)) return kEndOfPacket;
+    --bytes_in_seg_;
+    return Get8();
+  }
+
+  int Get8Packet() {
+    const int byte = Get8PacketRaw();
+    valid_bits_ = 0;
+    return byte;
+  }
+
+  // get32_packet. `undefined` is set when the decoder shifts an end of packet (-1) left to
+  // assemble the value, which happens for its second and third bytes.
+  std::uint32_t Get32Packet(bool& undefined) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const int byte = Get8Packet();
+      if (byte == kEndOfPacket && (i == 1 || i == 2)) undefined = true;
+      value += static_cast<std::uint32_t>(byte) << (8 * i);
+    }
+    return value;
+  }
+
+  // get_bits: `count` bits (0..32), least significant first; 0 from the packet's end on, until
+  // a byte is read again.
+  std::uint32_t GetBits(int count) {
+    if (valid_bits_ < 0) return 0;
+    if (valid_bits_ < count) {
+      if (count > 24) {
+        const std::uint32_t low = GetBits(24);
+        return low + (GetBits(count - 24) << 24);
+      }
+      if (valid_bits_ == 0) acc_ = 0;
+      while (valid_bits_ < count) {
+        const int byte = Get8PacketRaw();
+        if (byte == kEndOfPacket) {
+          valid_bits_ = -1;
+          return 0;
+        }
+        acc_ += static_cast<std::uint32_t>(byte) << valid_bits_;
+        valid_bits_ += 8;
+      }
+    }
+    const std::uint32_t value = acc_ & ((std::uint64_t{1} << count) - 1);
+    acc_ = count == 32 ? 0 : acc_ >> count;
+    valid_bits_ -= count;
+    return value;
+  }
+
+  // Get8Packet `count` times, dropping the bytes: a segment or page at a time.
+  void DropPacketBytes(std::uint64_t count) {
+    valid_bits_ = 0;
+    while (count > 0) {
+      if (bytes_in_seg_ == 0) {
+        if (last_seg_) return;  // every further read is an end of packet
+        if (NextSegment() == 0) {
+          --count;
+          continue;
+        }
+      }
+      const int take = static_cast<int>(std::min<std::uint64_t>(count, bytes_in_seg_));
+      Consume(static_cast<std::uint64_t>(take));
+      bytes_in_seg_ -= take;
+      count -= static_cast<std::uint64_t>(take);
+    }
+  }
+
+  // flush_packet: reads up to the next end of packet.
+  void FlushPacket() {
+    for (;;) {
+      if (bytes_in_seg_ == 0 && (last_seg_ || NextSegment() == 0)) return;
+      Consume(static_cast<std::uint64_t>(bytes_in_seg_));
+      bytes_in_seg_ = 0;
+    }
+  }
+
+  // What the decoder does after the comment header: seeks past the rest of the segment, then
+  // past each segment up to one of no bytes, loading the pages they lie in.
+  void SkipPacketBySeeking() {
+    int length = bytes_in_seg_;
+    do {
+      Skip(static_cast<std::uint64_t>(length));
+      bytes_in_seg_ = 0;
+      length = NextSegment();
+    } while (length != 0);
+  }
+
+ private:
+  bool NextByte(std::uint8_t& byte) {
+    if (position_ - buffer_start_ >= buffer_size_ && !Refill()) return false;
+    byte = buffer_[static_cast<std::size_t>(position_++ - buffer_start_)];
+    return true;
+  }
+
+  // Bytes read and dropped; at the end of the file the position stays there, as with fgetc.
+  void Consume(std::uint64_t size) {
+    while (size > 0) {
+      if (position_ - buffer_start_ >= buffer_size_ && !Refill()) {
+        eof_ = true;
+        return;
+      }
+      const std::uint64_t take = std::min(size, buffer_start_ + buffer_size_ - position_);
+      position_ += take;
+      size -= take;
+    }
+  }
+
+  bool Refill() {
+    buffer_start_ = position_;
+    buffer_size_ = 0;
+    if (position_ >= end_) return false;
+    if (!source_.Seek(position_)) {
+      end_ = position_;
+      return false;
+    }
+    buffer_size_ = source_.Read(buffer_.data(), buffer_.size());
+    if (buffer_size_ < buffer_.size()) end_ = position_ + buffer_size_;
+    return buffer_size_ > 0;
   }
 
   ByteSource& source_;
   OggHeaderVerdict fault_ = OggHeaderVerdict::kSafe;
-  std::uint64_t total_bytes_ = 0;
-  bool have_serial_ = false;
-  std::uint32_t serial_ = 0;
-  std::uint8_t flags_ = 0;
-  std::array<std::uint8_t, 255> lacing_{};
-  std::size_t segment_count_ = 0;
-  std::size_t next_segment_ = 0;
-  std::array<std::uint8_t, 255 * 255> body_;  // not zeroed: only what a page filled is read
-  std::size_t body_position_ = 0;
-  std::size_t segment_left_ = 0;  // bytes of the current segment not read yet
-  bool packet_ended_ = false;     // the current segment is the packet's last
-};
-
-// Bits of a packet, least significant bit of each byte first, as Vorbis packs them.
-class BitReader {
- public:
-  explicit BitReader(PacketReader& packet) : packet_(packet) {}
-
-  // Reads `count` bits (0..32). False past the end of the packet.
-  bool Read(int count, std::uint32_t& value) {
-    while (available_ < count) {
-      std::uint8_t byte;
-      if (!packet_.ReadByte(byte)) return false;
-      bits_ |= static_cast<std::uint64_t>(byte) << available_;
-      available_ += 8;
-    }
-    value = static_cast<std::uint32_t>(bits_ & ((std::uint64_t{1} << count) - 1));
-    bits_ >>= count;
-    available_ -= count;
-    return true;
-  }
-
-  // Skips the next eight bits if they are at hand (read or in the current segment) and all
-  // zero: eight absent entries of a sparse codebook at once.
-  bool SkipZeroByte() {
-    std::uint8_t byte;
-    if (available_ < 8) {
-      if (!packet_.ByteInSegment(byte)) return false;
-      bits_ |= static_cast<std::uint64_t>(byte) << available_;
-      available_ += 8;
-    }
-    if ((bits_ & 0xFF) != 0) return false;
-    bits_ >>= 8;
-    available_ -= 8;
-    return true;
-  }
-
- private:
-  PacketReader& packet_;
-  std::uint64_t bits_ = 0;
-  int available_ = 0;
+  std::uint64_t counted_ = 0;
+  std::uint64_t cap_ = 0;
+  std::uint64_t position_ = 0;
+  std::uint64_t end_ = ~std::uint64_t{0};  // the file's end, once a read has met it
+  std::uint64_t buffer_start_ = 0;
+  std::uint64_t buffer_size_ = 0;
+  std::array<std::uint8_t, kReadBufferSize> buffer_;  // not zeroed: only what a read filled
+  bool eof_ = false;
+  std::uint8_t page_flag_ = 0;
+  int segment_count_ = 0;
+  std::array<std::uint8_t, 255> segments_{};
+  int next_seg_ = -1;
+  bool last_seg_ = false;
+  int bytes_in_seg_ = 0;
+  bool false_end_ = false;
+  std::uint32_t acc_ = 0;
+  int valid_bits_ = 0;
 };
 
 struct IdentificationFields {
@@ -335,17 +375,27 @@ struct IdentificationFields {
   std::uint32_t long_block = 0;
 };
 
-OggHeaderVerdict CheckIdentification(PacketReader& packet, IdentificationFields& fields) {
+// The first page must begin the stream and hold the 30-byte identification packet alone; the
+// decoder reads that packet straight from the file.
+OggHeaderVerdict CheckIdentification(DecoderReader& reader, IdentificationFields& fields) {
+  if (!reader.StartPage()) return OggHeaderVerdict::kBadPage;
+  const std::uint8_t flags = reader.page_flag();
+  if ((flags & kFlagFirst) == 0 || (flags & (kFlagLast | kFlagContinued)) != 0 ||
+      reader.segment_count() != 1 || reader.segment(0) != kIdentificationSize) {
+    return OggHeaderVerdict::kBadPage;
+  }
   std::uint8_t bytes[kIdentificationSize];
-  if (!packet.Read(bytes, sizeof bytes)) return OggHeaderVerdict::kBadIdentification;
+  bytes[0] = reader.Get8();
+  if (!reader.GetN(bytes + 1, 6)) return OggHeaderVerdict::kBadIdentification;
+  for (std::size_t i = 7; i < sizeof bytes; ++i) bytes[i] = reader.Get8();
   const std::uint32_t version = Le32(bytes + 7);
   const std::uint32_t channels = bytes[11];
   const std::uint32_t rate = Le32(bytes + 12);
   const int short_exponent = bytes[28] & 15;
   const int long_exponent = bytes[28] >> 4;
   const bool framed = (bytes[29] & 1) != 0;
-  if (!IsVorbisHeader(bytes, 1) || version != 0 || channels < 1 || channels > 16 ||
-      rate == 0 || short_exponent < 6 || long_exponent > 13 ||
+  if (bytes[0] != 1 || std::memcmp(bytes + 1, "vorbis", 6) != 0 || version != 0 ||
+      channels < 1 || channels > 16 || rate == 0 || short_exponent < 6 || long_exponent > 13 ||
       short_exponent > long_exponent || !framed) {
     return OggHeaderVerdict::kBadIdentification;
   }
@@ -355,71 +405,105 @@ OggHeaderVerdict CheckIdentification(PacketReader& packet, IdentificationFields&
   return OggHeaderVerdict::kSafe;
 }
 
-// The comment header is walked, never stored: each length is checked by skipping that many
-// bytes, so a length near 2^32 or a count near 2^32 costs no memory and at most one pass over
-// the packet's real bytes. The decoder keeps every string, with a terminating zero.
-OggHeaderVerdict CheckComment(PacketReader& packet, DecoderArea& area) {
-  // Past the end of the packet, a read failure is the field's fault; a bad page is the page's.
-  const auto fail = [&packet](OggHeaderVerdict field_fault) {
-    return packet.fault() != OggHeaderVerdict::kSafe ? packet.fault() : field_fault;
-  };
-  std::uint8_t bytes[7];
-  if (!packet.Read(bytes, sizeof bytes) || !IsVorbisHeader(bytes, 3)) {
-    return fail(OggHeaderVerdict::kBadCommentHeader);
-  }
-  std::uint8_t field[4];
-  if (!packet.Read(field, 4) || !packet.Read(nullptr, Le32(field))) {
-    return fail(OggHeaderVerdict::kBadVendorLength);
-  }
-  area.Keep(std::uint64_t{Le32(field)} + 1);
-  if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
-  const std::uint32_t count = Le32(field);
-  if (count > kMaxVorbisComments) return OggHeaderVerdict::kBadCommentCount;
-  if (count > 0) area.Keep(kPointerBytes * count);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    if (!packet.Read(field, 4)) return fail(OggHeaderVerdict::kBadCommentCount);
-    if (!packet.Read(nullptr, Le32(field))) return fail(OggHeaderVerdict::kBadCommentLength);
-    area.Keep(std::uint64_t{Le32(field)} + 1);
-  }
-  std::uint8_t framing;
-  if (!packet.Read(&framing, 1) || (framing & 1) == 0) {
-    return fail(OggHeaderVerdict::kBadCommentHeader);
-  }
-  // The decoder skips whatever follows the framing bit.
-  return packet.SkipRest() ? OggHeaderVerdict::kSafe : packet.fault();
+// A vendor or comment string of `length` bytes (as the decoder read the field): it allocates one
+// more byte and reads them, past the packet's end as the end-of-packet value -1. The string is
+// walked, never stored, so a length near 2^32 costs no memory, and at most one pass over the
+// packet's real bytes.
+OggHeaderVerdict CheckString(DecoderReader& reader, DecoderArea& area, std::uint32_t length) {
+  // As an int, negative: the decoder writes before its allocation.
+  if (length > kIntMax) return OggHeaderVerdict::kUndefinedInDecoder;
+  if (length >= kMaxDecoderAreaBytes) return OggHeaderVerdict::kCommentsTooLarge;
+  area.Keep(std::uint64_t{length} + 1);
+  reader.DropPacketBytes(length);
+  return OggHeaderVerdict::kSafe;
 }
 
-// Walks the setup header field by field as the decoder parses it, refusing what the decoder
-// refuses and what would make it allocate or work beyond the caps, and counting what it
-// allocates. Stops after the modes: the decoder parses nothing after them.
+// The comment header starts on the page after the identification page, whatever that page's
+// flags say: the decoder does not look at them there.
+OggHeaderVerdict CheckComment(DecoderReader& reader, DecoderArea& area) {
+  if (!reader.StartPage() || !reader.StartPacket()) return OggHeaderVerdict::kBadPage;
+  if (reader.NextSegment() == 0) return OggHeaderVerdict::kBadCommentHeader;
+  if (reader.Get8Packet() != 3) return OggHeaderVerdict::kBadCommentHeader;
+  for (const char letter : {'v', 'o', 'r', 'b', 'i', 's'}) {
+    if (reader.Get8Packet() != letter) return OggHeaderVerdict::kBadCommentHeader;
+  }
+  bool undefined = false;
+  const auto string = [&]() {
+    const std::uint32_t length = reader.Get32Packet(undefined);
+    return undefined ? OggHeaderVerdict::kUndefinedInDecoder : CheckString(reader, area, length);
+  };
+  OggHeaderVerdict verdict = string();
+  if (verdict != OggHeaderVerdict::kSafe) return verdict;
+  const std::uint32_t count = reader.Get32Packet(undefined);
+  if (undefined) return OggHeaderVerdict::kUndefinedInDecoder;
+  // As an int, a negative count means no comments.
+  if (count <= kIntMax) {
+    if (count > kMaxVorbisComments) return OggHeaderVerdict::kCommentsTooLarge;
+    if (count > 0) area.Keep(kPointerBytes * count);
+    for (std::uint32_t i = 0; i < count && verdict == OggHeaderVerdict::kSafe; ++i) {
+      verdict = string();
+    }
+    if (verdict != OggHeaderVerdict::kSafe) return verdict;
+  }
+  // The framing byte, read as a byte: the end of packet (-1) has its low bit set.
+  if ((static_cast<std::uint8_t>(reader.Get8Packet()) & 1) == 0) {
+    return OggHeaderVerdict::kBadCommentHeader;
+  }
+  reader.SkipPacketBySeeking();
+  return OggHeaderVerdict::kSafe;
+}
+
+// After the setup packet: the decoder decodes its first audio packet while it opens, skipping
+// other packets (type bit 1) before it. It stops at the end of the file, at a page it cannot
+// load or that claims to continue a packet where a new one starts; the first audio packet it
+// reads to its end.
+OggHeaderVerdict WalkToFirstAudioPacket(DecoderReader& reader) {
+  for (;;) {
+    if (reader.eof() || !reader.MaybeStartPacket()) return OggHeaderVerdict::kSafe;
+    if (reader.GetBits(1) == 0) break;
+    reader.FlushPacket();
+  }
+  reader.FlushPacket();
+  return reader.false_end() ? OggHeaderVerdict::kUndefinedInDecoder : OggHeaderVerdict::kSafe;
+}
+
+// Walks the setup header field by field as the decoder parses it (fields from the packet's end
+// on read as 0), refusing what the decoder refuses or mishandles and what would make it
+// allocate or work beyond the caps, and counting what it allocates. Stops after the modes: the
+// decoder parses nothing after them.
 class SetupChecker {
  public:
-  SetupChecker(PacketReader& packet, const IdentificationFields& identification,
+  SetupChecker(DecoderReader& reader, const IdentificationFields& identification,
                DecoderArea& area)
-      : packet_(packet), bits_(packet), identification_(identification), area_(area) {}
+      : reader_(reader), identification_(identification), area_(area) {}
 
   OggHeaderVerdict Check() {
-    std::uint8_t bytes[7];
-    if (!packet_.Read(bytes, sizeof bytes) || !IsVorbisHeader(bytes, 5)) {
-      return packet_.fault() != OggHeaderVerdict::kSafe ? packet_.fault()
-                                                        : OggHeaderVerdict::kBadSetup;
+    if (!reader_.StartPacket()) return OggHeaderVerdict::kBadPage;
+    if (reader_.Get8Packet() != 5) return OggHeaderVerdict::kBadSetup;
+    for (const char letter : {'v', 'o', 'r', 'b', 'i', 's'}) {
+      if (reader_.Get8Packet() != letter) return OggHeaderVerdict::kBadSetup;
     }
-    if (Codebooks() && TimeDomain() && Floors() && Residues() && Mappings() && Modes()) {
-      KeepBuffers();
-      return OggHeaderVerdict::kSafe;
+    if (!Codebooks() || !TimeDomain() || !Floors() || !Residues() || !Mappings() || !Modes()) {
+      return verdict_;
     }
-    return verdict_;
+    // Only decoding searches a codebook: that of the first audio packet follows when the
+    // header is accepted, with the codebooks that floors and residues name.
+    if (long_code_searched_) return OggHeaderVerdict::kUndefinedInDecoder;
+    KeepBuffers();
+    return OggHeaderVerdict::kSafe;
   }
 
  private:
   struct Codebook {
     std::uint32_t entries;
     std::uint32_t dimensions;
+    bool long_code_linear;  // a kLongestCode code, searched entry by entry
   };
 
   struct CodeCounts {
-    std::uint64_t present = 0;  // entries with a code
+    std::uint64_t present = 0;     // entries with a code
     std::uint64_t long_codes = 0;  // codes longer than kFastHuffmanLength
+    bool longest_code = false;     // a code of kLongestCode bits
   };
 
   bool Fail(OggHeaderVerdict verdict) {
@@ -427,68 +511,51 @@ class SetupChecker {
     return false;
   }
 
-  bool Bits(int count, std::uint32_t& value) {
-    if (bits_.Read(count, value)) return true;
-    return Fail(packet_.fault() != OggHeaderVerdict::kSafe ? packet_.fault()
-                                                           : OggHeaderVerdict::kBadSetup);
-  }
+  std::uint32_t Bits(int count) { return reader_.GetBits(count); }
 
-  // Reads an index that must lie below `limit`.
-  bool Index(int count, std::uint32_t limit, std::uint32_t& value) {
-    if (!Bits(count, value)) return false;
-    return value < limit || Fail(OggHeaderVerdict::kBadSetup);
-  }
-
-  bool SkipBits(std::uint64_t count) {
-    std::uint32_t ignored;
-    for (; count >= 32; count -= 32) {
-      if (!Bits(32, ignored)) return false;
-    }
-    return Bits(static_cast<int>(count), ignored);
+  // Reads the index of a codebook that decoding may search: false past the last codebook.
+  bool BookIndex(std::uint32_t index) {
+    if (index >= codebook_count_) return false;
+    long_code_searched_ = long_code_searched_ || codebooks_[index].long_code_linear;
+    return true;
   }
 
   bool Codebooks() {
-    std::uint32_t count;
-    if (!Bits(8, count)) return false;
-    ++count;
-    if (count > kMaxVorbisCodebooks) return Fail(OggHeaderVerdict::kSetupTooLarge);
-    area_.Keep(kCodebookStateBytes * count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      if (!OneCodebook()) return false;
+    codebook_count_ = Bits(8) + 1;
+    area_.Keep(kCodebookStateBytes * codebook_count_);
+    for (std::uint32_t i = 0; i < codebook_count_; ++i) {
+      if (!OneCodebook(codebooks_[i])) return false;
     }
     return true;
   }
 
-  bool OneCodebook() {
-    std::uint32_t sync, dimensions, entries, ordered, sparse = 0;
-    if (!Bits(24, sync)) return false;
-    if (sync != kCodebookSync) return Fail(OggHeaderVerdict::kBadSetup);
-    if (!Bits(16, dimensions) || !Bits(24, entries) || !Bits(1, ordered)) return false;
-    if (ordered == 0 && !Bits(1, sparse)) return false;
+  bool OneCodebook(Codebook& book) {
+    if (Bits(24) != kCodebookSync) return Fail(OggHeaderVerdict::kBadSetup);
+    const std::uint32_t dimensions = Bits(16);
+    const std::uint32_t entries = Bits(24);
+    const bool ordered = Bits(1) != 0;
+    const bool sparse = !ordered && Bits(1) != 0;
     if (dimensions == 0 && entries != 0) return Fail(OggHeaderVerdict::kBadSetup);
     // Checked here, before the entries are walked: 2^24 entries would be 2^24 length fields
     // to read, and the decoder allocates for them before reading one.
-    const std::uint64_t values = std::uint64_t{entries} * dimensions;
-    if (entries > kMaxCodebookEntries || dimensions > kMaxCodebookDimensions ||
-        values > kMaxCodebookValues) {
-      return Fail(OggHeaderVerdict::kCodebookTooLarge);
-    }
     total_entries_ += entries;
-    total_values_ += values;
+    total_values_ += std::uint64_t{entries} * dimensions;
     if (total_entries_ > kMaxTotalCodebookEntries || total_values_ > kMaxTotalCodebookValues) {
       return Fail(OggHeaderVerdict::kSetupTooLarge);
     }
-    codebooks_[codebook_count_++] = {entries, dimensions};
+    book = {entries, dimensions, false};
     CodeCounts codes;
-    if (!CodewordLengths(entries, ordered != 0, sparse != 0, codes)) return false;
+    if (!CodewordLengths(entries, ordered, sparse, codes)) return false;
     // A sparse codebook with at least a quarter of its entries present is kept as a full one,
     // its lengths copied out of a temporary block. Codes too long for the decoder's direct
     // lookup go into sorted tables: all of a sparse codebook's, built in temporary blocks.
-    const bool stays_sparse = sparse != 0 && codes.present < entries / 4;
+    const bool stays_sparse = sparse && codes.present < entries / 4;
+    book.long_code_linear =
+        !stays_sparse && entries <= kLinearSearchEntries && codes.longest_code;
     const std::uint64_t sorted = stays_sparse ? codes.present : codes.long_codes;
     if (!stays_sparse) {
       area_.Keep(entries);
-      if (sparse != 0) area_.Borrow(DecoderArea::RoundUp(entries));
+      if (sparse) area_.Borrow(DecoderArea::RoundUp(entries));
       area_.Keep(std::uint64_t{4} * entries);
     } else if (sorted > 0) {
       area_.Keep(sorted);
@@ -500,139 +567,148 @@ class SetupChecker {
     return LookupTable(entries, dimensions, stays_sparse ? sorted : entries);
   }
 
+  // The decoder reads every length, then builds the code; the tree is built as they come, which
+  // ends on the same verdict sooner.
   bool CodewordLengths(std::uint32_t entries, bool ordered, bool sparse, CodeCounts& codes) {
     CodewordTree tree;
-    std::uint32_t length;
+    const auto add = [&](std::uint32_t length) {
+      const CodewordTree::Fit fit = tree.Add(static_cast<int>(length));
+      if (fit == CodewordTree::Fit::kNoneLeft) return Fail(OggHeaderVerdict::kBadSetup);
+      if (fit == CodewordTree::Fit::kInconsistent) {
+        return Fail(OggHeaderVerdict::kUndefinedInDecoder);
+      }
+      ++codes.present;
+      if (length > kFastHuffmanLength) ++codes.long_codes;
+      if (length == kLongestCode) codes.longest_code = true;
+      return true;
+    };
     if (ordered) {
-      if (!Bits(5, length)) return false;
-      ++length;
       // Runs of equal lengths; each run is one bit longer, so at most 31 runs.
-      for (std::uint32_t entry = 0; entry < entries; ++length) {
-        std::uint32_t run;
-        if (!Bits(BitWidth(entries - entry), run)) return false;
-        if (length > kMaxCodewordLength || run > entries - entry) {
+      for (std::uint32_t entry = 0, length = Bits(5) + 1; entry < entries; ++length) {
+        const std::uint32_t run = Bits(BitWidth(entries - entry));
+        if (length > kLongestCode || run > entries - entry) {
           return Fail(OggHeaderVerdict::kBadSetup);
         }
         for (std::uint32_t i = 0; i < run; ++i) {
-          if (!tree.Add(static_cast<int>(length))) return Fail(OggHeaderVerdict::kBadSetup);
+          if (!add(length)) return false;
         }
-        if (length > kFastHuffmanLength) codes.long_codes += run;
         entry += run;
       }
-      codes.present = entries;
       return true;
     }
     for (std::uint32_t entry = 0; entry < entries; ++entry) {
-      std::uint32_t present = 1;
-      if (sparse && entries - entry >= 8 && bits_.SkipZeroByte()) {
-        entry += 7;
-        continue;
-      }
-      if (sparse && !Bits(1, present)) return false;
-      if (present != 0) {
-        if (!Bits(5, length)) return false;
-        ++length;
-        if (length > kMaxCodewordLength || !tree.Add(static_cast<int>(length))) {
-          return Fail(OggHeaderVerdict::kBadSetup);
-        }
-        ++codes.present;
-        if (length > kFastHuffmanLength) ++codes.long_codes;
-      }
+      if (sparse && Bits(1) == 0) continue;
+      const std::uint32_t length = Bits(5) + 1;
+      if (length > kLongestCode) return Fail(OggHeaderVerdict::kBadSetup);
+      if (!add(length)) return false;
     }
     return true;
   }
 
   // `expanded` is how many entries a lookup table of type 1 is expanded for.
   bool LookupTable(std::uint32_t entries, std::uint32_t dimensions, std::uint64_t expanded) {
-    std::uint32_t lookup_type;
-    if (!Bits(4, lookup_type)) return false;
+    const std::uint32_t lookup_type = Bits(4);
     if (lookup_type > 2) return Fail(OggHeaderVerdict::kBadSetup);
     if (lookup_type == 0) return true;
-    std::uint32_t ignored, value_bits;
-    if (!Bits(32, ignored) || !Bits(32, ignored) || !Bits(4, value_bits) ||
-        !Bits(1, ignored)) {
-      return false;
-    }
-    ++value_bits;
+    Bits(32);  // minimum
+    Bits(32);  // delta
+    const std::uint32_t value_bits = Bits(4) + 1;
+    Bits(1);  // sequence flag
     std::uint64_t lookup_values = std::uint64_t{entries} * dimensions;
-    if (lookup_type == 1) {
-      if (dimensions == 0) return Fail(OggHeaderVerdict::kBadSetup);
-      // The largest r with r^dimensions <= entries. The decoder finds it in floating point and
-      // converts (r + 1)^dimensions to int; allowing for an estimate one too high keeps that
-      // conversion in range.
-      std::uint64_t root = 0;
-      while (CappedPower(root + 1, dimensions) <= entries) ++root;
-      if (CappedPower(root + 2, dimensions) > kMaxLookupSize) {
-        return Fail(OggHeaderVerdict::kCodebookTooLarge);
-      }
-      lookup_values = root;
-    }
+    if (lookup_type == 1 && !LookupOneValues(entries, dimensions, lookup_values)) return false;
     if (lookup_values == 0) return Fail(OggHeaderVerdict::kBadSetup);
     // The values are read into a temporary block of 16-bit numbers, then kept as floats:
     // type 1 expanded to every entry's dimensions.
     area_.Keep(4 * (lookup_type == 1 ? expanded * dimensions : lookup_values));
     area_.Borrow(DecoderArea::RoundUp(2 * lookup_values));
-    return SkipBits(lookup_values * value_bits);
+    for (std::uint64_t i = 0; i < lookup_values; ++i) Bits(static_cast<int>(value_bits));
+    return true;
+  }
+
+  // The number of values of a lookup table of type 1, the largest r with r^dimensions <=
+  // entries, as the decoder finds it: an estimate in floating point, raised by one when too low,
+  // refused when still off. It converts (r + 1)^dimensions and r^dimensions to int, which is
+  // undefined beyond int. Where its estimate lies within rounding of a whole number (a
+  // different math library could round it the other way), both readings are followed.
+  bool LookupOneValues(std::uint32_t entries, std::uint32_t dimensions, std::uint64_t& values) {
+    const float exponent = static_cast<float>(std::log(static_cast<double>(
+                               static_cast<float>(entries)))) / static_cast<float>(dimensions);
+    const double estimate = std::exp(static_cast<double>(exponent));
+    bool found = false;
+    for (const double nudge : {-1e-6, 1e-6}) {
+      std::uint64_t r = static_cast<std::uint64_t>(std::floor(estimate * (1 + nudge)));
+      if (CappedPower(r + 1, dimensions) > kIntMax) {
+        return Fail(OggHeaderVerdict::kUndefinedInDecoder);
+      }
+      if (CappedPower(r + 1, dimensions) <= entries) ++r;
+      if (CappedPower(r, dimensions) > kIntMax) return Fail(OggHeaderVerdict::kUndefinedInDecoder);
+      if (CappedPower(r + 1, dimensions) <= entries || CappedPower(r, dimensions) > entries) {
+        continue;  // the decoder refuses
+      }
+      values = found ? std::max<std::uint64_t>(values, r) : r;
+      found = true;
+    }
+    return found || Fail(OggHeaderVerdict::kBadSetup);
   }
 
   bool TimeDomain() {
-    std::uint32_t count, placeholder;
-    if (!Bits(6, count)) return false;
-    for (std::uint32_t i = 0; i <= count; ++i) {
-      if (!Bits(16, placeholder)) return false;
-      if (placeholder != 0) return Fail(OggHeaderVerdict::kBadSetup);
+    const std::uint32_t count = Bits(6) + 1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (Bits(16) != 0) return Fail(OggHeaderVerdict::kBadSetup);
     }
     return true;
   }
 
   bool Floors() {
-    if (!Bits(6, floor_count_)) return false;
-    ++floor_count_;
+    floor_count_ = Bits(6) + 1;
     area_.Keep(kFloorStateBytes * floor_count_);
     for (std::uint32_t i = 0; i < floor_count_; ++i) {
-      std::uint32_t type;
-      if (!Bits(16, type)) return false;
       // Floor type 0 is valid Vorbis, but the decoder does not support it.
-      if (type != 1) return Fail(OggHeaderVerdict::kBadSetup);
+      if (Bits(16) != 1) return Fail(OggHeaderVerdict::kBadSetup);
       if (!FloorOne()) return false;
     }
     return true;
   }
 
   bool FloorOne() {
-    std::uint32_t partitions, value;
     std::array<std::uint32_t, 32> partition_class{};
     std::array<std::uint32_t, 16> class_dimensions{};
     std::uint32_t class_count = 0;
-    if (!Bits(5, partitions)) return false;
+    const std::uint32_t partitions = Bits(5);
     for (std::uint32_t j = 0; j < partitions; ++j) {
-      if (!Bits(4, partition_class[j])) return false;
+      partition_class[j] = Bits(4);
       class_count = std::max(class_count, partition_class[j] + 1);
     }
     for (std::uint32_t j = 0; j < class_count; ++j) {
-      std::uint32_t subclass_bits;
-      if (!Bits(3, class_dimensions[j]) || !Bits(2, subclass_bits)) return false;
-      ++class_dimensions[j];
-      if (subclass_bits != 0 && !Index(8, codebook_count_, value)) return false;
+      class_dimensions[j] = Bits(3) + 1;
+      const std::uint32_t subclass_bits = Bits(2);
+      if (subclass_bits != 0 && !BookIndex(Bits(8))) return Fail(OggHeaderVerdict::kBadSetup);
       for (std::uint32_t k = 0; k < (1u << subclass_bits); ++k) {
         // Stored plus one: 0 stands for no codebook.
-        if (!Index(8, codebook_count_ + 1, value)) return false;
+        const std::uint32_t book = Bits(8);
+        if (book != 0 && !BookIndex(book - 1)) return Fail(OggHeaderVerdict::kBadSetup);
       }
     }
-    std::uint32_t range_bits, values = 2;
-    if (!Bits(2, value) || !Bits(4, range_bits)) return false;
+    Bits(2);  // multiplier
+    const int range_bits = static_cast<int>(Bits(4));
+    // The decoder refuses two points at one position.
+    std::array<std::uint32_t, 31 * 8 + 2> x_list{0, std::uint32_t{1} << range_bits};
+    std::uint32_t values = 2;
     for (std::uint32_t j = 0; j < partitions; ++j) {
-      for (std::uint32_t k = 0; k < class_dimensions[partition_class[j]]; ++k, ++values) {
-        if (!Bits(static_cast<int>(range_bits), value)) return false;
+      for (std::uint32_t k = 0; k < class_dimensions[partition_class[j]]; ++k) {
+        x_list[values++] = Bits(range_bits);
       }
+    }
+    std::sort(x_list.begin(), x_list.begin() + values);
+    if (std::adjacent_find(x_list.begin(), x_list.begin() + values) != x_list.begin() + values) {
+      return Fail(OggHeaderVerdict::kBadSetup);
     }
     longest_floor_ = std::max(longest_floor_, values);
     return true;
   }
 
   bool Residues() {
-    if (!Bits(6, residue_count_)) return false;
-    ++residue_count_;
+    residue_count_ = Bits(6) + 1;
     area_.Keep(kResidueStateBytes * residue_count_);
     for (std::uint32_t i = 0; i < residue_count_; ++i) {
       if (!OneResidue()) return false;
@@ -641,43 +717,43 @@ class SetupChecker {
   }
 
   bool OneResidue() {
-    std::uint32_t type, begin, end, partition_size, classifications, class_book;
-    if (!Bits(16, type)) return false;
+    const std::uint32_t type = Bits(16);
     if (type > 2) return Fail(OggHeaderVerdict::kBadSetup);
-    if (!Bits(24, begin) || !Bits(24, end)) return false;
+    const std::uint32_t begin = Bits(24);
+    const std::uint32_t end = Bits(24);
     if (end < begin) return Fail(OggHeaderVerdict::kBadSetup);
-    if (!Bits(24, partition_size) || !Bits(6, classifications) ||
-        !Index(8, codebook_count_, class_book)) {
-      return false;
-    }
-    ++partition_size;
-    ++classifications;
+    const std::uint32_t partition_size = Bits(24) + 1;
+    const std::uint32_t classifications = Bits(6) + 1;
+    const std::uint32_t class_book = Bits(8);
+    if (!BookIndex(class_book)) return Fail(OggHeaderVerdict::kBadSetup);
     std::array<std::uint32_t, 64> cascade{};
     for (std::uint32_t j = 0; j < classifications; ++j) {
-      std::uint32_t low, has_high, high = 0;
-      if (!Bits(3, low) || !Bits(1, has_high)) return false;
-      if (has_high != 0 && !Bits(5, high)) return false;
+      const std::uint32_t low = Bits(3);
+      const std::uint32_t high = Bits(1) != 0 ? Bits(5) : 0;
       cascade[j] = high * 8 + low;
     }
     for (std::uint32_t j = 0; j < classifications; ++j) {
       for (int k = 0; k < 8; ++k) {
-        std::uint32_t book;
-        if ((cascade[j] & (1u << k)) != 0 && !Index(8, codebook_count_, book)) return false;
+        if ((cascade[j] & (1u << k)) != 0 && !BookIndex(Bits(8))) {
+          return Fail(OggHeaderVerdict::kBadSetup);
+        }
       }
     }
-    residue_class_entries_ += codebooks_[class_book].entries;
+    const Codebook& book = codebooks_[class_book];
+    residue_class_entries_ += book.entries;
+    residue_class_values_ += std::uint64_t{book.entries} * book.dimensions;
     // The decoder reads at most half a long block of each channel.
     const std::uint32_t half_block = identification_.long_block / 2;
     const std::uint32_t span = std::min(end, half_block) - std::min(begin, half_block);
     const std::uint64_t partitions =
         std::uint64_t{span / partition_size} * identification_.channels;
-    if (residue_class_entries_ > kMaxResidueClassEntries || partitions > kMaxResiduePartitions) {
+    if (residue_class_entries_ > kMaxResidueClassEntries ||
+        residue_class_values_ > kMaxResidueClassValues || partitions > kMaxResiduePartitions) {
       return Fail(OggHeaderVerdict::kSetupTooLarge);
     }
     // Eight books per classification; a class vector per classbook entry. While it decodes, the
     // decoder takes a pointer per partition and channel from the area, and for type 2 it reads
     // up to a whole long block.
-    const Codebook& book = codebooks_[class_book];
     area_.Keep(16 * classifications);
     area_.Keep(kPointerBytes * book.entries);
     area_.Keep(book.dimensions, book.entries);
@@ -689,44 +765,38 @@ class SetupChecker {
 
   bool Mappings() {
     const std::uint32_t channels = identification_.channels;
-    if (!Bits(6, mapping_count_)) return false;
-    ++mapping_count_;
+    mapping_count_ = Bits(6) + 1;
     // Each mapping with 3 bytes per channel.
     area_.Keep(kMappingStateBytes * mapping_count_);
     area_.Keep(3 * channels, mapping_count_);
     for (std::uint32_t i = 0; i < mapping_count_; ++i) {
-      std::uint32_t type, flag, submaps = 1, value;
-      if (!Bits(16, type)) return false;
-      if (type != 0) return Fail(OggHeaderVerdict::kBadSetup);
-      if (!Bits(1, flag)) return false;
-      if (flag != 0) {
-        if (!Bits(4, submaps)) return false;
-        ++submaps;
-        // The decoder keeps per-submap fields in arrays of 15, though the format allows 16.
-        if (submaps > 15) return Fail(OggHeaderVerdict::kBadSetup);
-      }
-      if (!Bits(1, flag)) return false;
-      if (flag != 0) {
-        std::uint32_t steps, magnitude, angle;
-        if (!Bits(8, steps)) return false;
-        if (++steps > channels) return Fail(OggHeaderVerdict::kBadSetup);
+      if (Bits(16) != 0) return Fail(OggHeaderVerdict::kBadSetup);
+      const std::uint32_t submaps = Bits(1) != 0 ? Bits(4) + 1 : 1;
+      if (Bits(1) != 0) {
+        const std::uint32_t steps = Bits(8) + 1;
+        if (steps > channels) return Fail(OggHeaderVerdict::kBadSetup);
         const int width = BitWidth(channels - 1);
         for (std::uint32_t k = 0; k < steps; ++k) {
-          if (!Index(width, channels, magnitude) || !Index(width, channels, angle)) return false;
-          if (magnitude == angle) return Fail(OggHeaderVerdict::kBadSetup);
+          const std::uint32_t magnitude = Bits(width);
+          const std::uint32_t angle = Bits(width);
+          if (magnitude >= channels || angle >= channels || magnitude == angle) {
+            return Fail(OggHeaderVerdict::kBadSetup);
+          }
         }
       }
-      if (!Bits(2, value)) return false;
-      if (value != 0) return Fail(OggHeaderVerdict::kBadSetup);
+      if (Bits(2) != 0) return Fail(OggHeaderVerdict::kBadSetup);
       if (submaps > 1) {
         for (std::uint32_t j = 0; j < channels; ++j) {
-          if (!Index(4, submaps, value)) return false;
+          if (Bits(4) >= submaps) return Fail(OggHeaderVerdict::kBadSetup);
         }
       }
       for (std::uint32_t j = 0; j < submaps; ++j) {
-        if (!Bits(8, value) || !Index(8, floor_count_, value) ||
-            !Index(8, residue_count_, value)) {
-          return false;
+        if (j == kSubmapSlots) return Fail(OggHeaderVerdict::kUndefinedInDecoder);
+        Bits(8);  // unused
+        const std::uint32_t floor = Bits(8);
+        const std::uint32_t residue = Bits(8);
+        if (floor >= floor_count_ || residue >= residue_count_) {
+          return Fail(OggHeaderVerdict::kBadSetup);
         }
       }
     }
@@ -734,13 +804,15 @@ class SetupChecker {
   }
 
   bool Modes() {
-    std::uint32_t count, value;
-    if (!Bits(6, count)) return false;
-    for (std::uint32_t i = 0; i <= count; ++i) {
-      std::uint32_t window, transform;
-      if (!Bits(1, value) || !Bits(16, window) || !Bits(16, transform)) return false;
-      if (window != 0 || transform != 0) return Fail(OggHeaderVerdict::kBadSetup);
-      if (!Index(8, mapping_count_, value)) return false;
+    const std::uint32_t count = Bits(6) + 1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      Bits(1);  // block flag
+      const std::uint32_t window = Bits(16);
+      const std::uint32_t transform = Bits(16);
+      const std::uint32_t mapping = Bits(8);
+      if (window != 0 || transform != 0 || mapping >= mapping_count_) {
+        return Fail(OggHeaderVerdict::kBadSetup);
+      }
     }
     return true;
   }
@@ -762,45 +834,48 @@ class SetupChecker {
     area_.Borrow(kDecoderStateBytes + std::max(classes, 2 * long_block));
   }
 
-  PacketReader& packet_;
-  BitReader bits_;
+  DecoderReader& reader_;
   const IdentificationFields& identification_;
   DecoderArea& area_;
   OggHeaderVerdict verdict_ = OggHeaderVerdict::kBadSetup;
-  std::array<Codebook, kMaxVorbisCodebooks> codebooks_{};
+  std::array<Codebook, 256> codebooks_{};
   std::uint32_t codebook_count_ = 0;
   std::uint64_t total_entries_ = 0;
   std::uint64_t total_values_ = 0;
   std::uint64_t residue_class_entries_ = 0;
+  std::uint64_t residue_class_values_ = 0;
   std::uint32_t floor_count_ = 0;
   std::uint32_t residue_count_ = 0;
   std::uint32_t mapping_count_ = 0;
   std::uint32_t longest_floor_ = 0;    // points of the floor with the most
   std::uint32_t most_partitions_ = 0;  // residue partitions of one channel in a packet
+  bool long_code_searched_ = false;    // a named codebook with Codebook::long_code_linear
 };
 
 }  // namespace
 
 OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t* decoder_area) {
   if (!source.Seek(0)) return OggHeaderVerdict::kBadPage;
-  // About 66 KiB of page buffer: kept off the stack of a Windows main thread. Short of
+  // About 66 KiB of read buffer: kept off the stack of a Windows main thread. Short of
   // memory, the file is simply not given to the decoder.
-  std::unique_ptr<PacketReader> packet(new (std::nothrow) PacketReader(source));
-  if (packet == nullptr) return OggHeaderVerdict::kHeadersTooLarge;
-  if (!packet->BeginFirstPacket()) return packet->fault();
+  std::unique_ptr<DecoderReader> reader(new (std::nothrow) DecoderReader(source));
+  if (reader == nullptr) return OggHeaderVerdict::kHeadersTooLarge;
+  reader->CountPages(kMaxVorbisHeaderBytes);
   IdentificationFields identification;
-  OggHeaderVerdict verdict = CheckIdentification(*packet, identification);
-  if (verdict != OggHeaderVerdict::kSafe) return verdict;
-  if (!packet->BeginPacket()) return packet->fault();
   DecoderArea area;
-  verdict = CheckComment(*packet, area);
-  if (verdict != OggHeaderVerdict::kSafe) return verdict;
-  if (!packet->BeginPacket()) return packet->fault();
-  verdict = SetupChecker(*packet, identification, area).Check();
-  if (verdict != OggHeaderVerdict::kSafe) return verdict;
+  OggHeaderVerdict verdict = CheckIdentification(*reader, identification);
+  if (verdict == OggHeaderVerdict::kSafe) verdict = CheckComment(*reader, area);
+  if (verdict == OggHeaderVerdict::kSafe) {
+    verdict = SetupChecker(*reader, identification, area).Check();
+  }
   // The decoder reads the rest of the setup packet byte by byte: the pages it spans count too.
-  if (!packet->SkipRest()) return packet->fault();
-  verdict = packet->WalkToFirstAudioPacket();
+  if (verdict == OggHeaderVerdict::kSafe) reader->FlushPacket();
+  // A page past the cap stopped the reading: what followed was not the decoder's.
+  if (reader->fault() != OggHeaderVerdict::kSafe) return reader->fault();
+  if (verdict != OggHeaderVerdict::kSafe) return verdict;
+  reader->CountPages(kMaxFirstAudioBytes);
+  verdict = WalkToFirstAudioPacket(*reader);
+  if (reader->fault() != OggHeaderVerdict::kSafe) return reader->fault();
   if (decoder_area != nullptr) *decoder_area = area.Needed();
   return verdict;
 }

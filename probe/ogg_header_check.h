@@ -5,15 +5,16 @@
 #include "probe/byte_source.h"
 
 // A portable gate in front of the Ogg Vorbis decoder. It reads the Ogg pages that carry the
-// three Vorbis header packets (identification, comment, setup), reassembles the packets the
-// way the decoder does (pages in file order, lacing values joined across pages) and decides
-// whether the decoder can be given the file without risk: the decoder trusts the lengths and
-// counts in these headers, so malformed ones make it write past buffers, free pointers it never
-// set, or allocate gigabytes and spend minutes. It then follows the pages the decoder reads
-// while it opens, up to the end of the first audio packet, without decoding anything.
-// Memory use is a page buffer (64 KiB), whatever the file says.
+// three Vorbis header packets (identification, comment, setup) exactly as the decoder reads
+// them through a stdio stream: pages in file order whatever their serial numbers, lacing values
+// joined across pages, page flags looked at only where the decoder looks at them, bytes past a
+// packet's end read as the decoder reads them (-1 for a byte, 0 for bits), 0 past the end of
+// the file. It then follows the pages the decoder reads while it opens, up to the end of its
+// first audio packet, without decoding anything. The verdict is the decoder's own answer
+// (kSafe: it opens the stream), except where a cap below or its undefined behaviour stops the
+// file first. Memory use is about 64 KiB of read buffer, whatever the file says.
 //
-// Every file a real encoder writes passes. The caps below sit far above what encoders write
+// Every file a real encoder writes passes. The caps sit far above what encoders write
 // (libvorbis, its ffmpeg and sox front ends and ffmpeg's own encoder: at most 49 codebooks of
 // at most 6561 entries and 8 dimensions, 19 413 entries and 87 952 entry dimensions in all,
 // residues classified by at most 100 entries) and keep the decoder's set-up work to a few
@@ -21,66 +22,85 @@
 
 // The largest memory area the decoder is given: the one bound on the memory it takes.
 inline constexpr std::uint64_t kMaxDecoderAreaBytes = std::uint64_t{64} << 20;
-// Bytes of the three header packets together, page headers included. The decoder copies the
-// comment header into its area, so larger headers could not be held (cover art of about 47 MiB,
-// 63 MiB as base64, still fits); it also reads every header byte one at a time.
+// Bytes of the pages the decoder loads for the three header packets, page headers included.
+// The decoder copies the comment header into its area, so larger headers could not be held
+// (cover art of about 47 MiB, 63 MiB as base64, still fits); it also reads every header byte
+// one at a time.
 inline constexpr std::uint64_t kMaxVorbisHeaderBytes = kMaxDecoderAreaBytes;
 // Comments in the comment header (real files carry a few dozen): the decoder makes one
-// allocation and keeps one pointer per comment.
+// allocation and keeps one pointer per comment, and sizes their list in an int.
 inline constexpr std::uint32_t kMaxVorbisComments = 65536;
 // Bytes of the pages after the header packets up to the end of the first audio packet (real
 // files: one page of a few KiB), which the decoder reads byte by byte while it opens.
 inline constexpr std::uint64_t kMaxFirstAudioBytes = std::uint64_t{1} << 20;
-// Codebooks in the setup header (the format allows 256).
-inline constexpr std::uint32_t kMaxVorbisCodebooks = 128;
-// Entries of one codebook (the format allows 2^24).
-inline constexpr std::uint32_t kMaxCodebookEntries = 65536;
-// Dimensions of one codebook (the format allows 65535).
-inline constexpr std::uint32_t kMaxCodebookDimensions = 64;
-// Entries times dimensions for one codebook: the decoder expands every entry into that many
-// floats, and computes the count in a 32-bit int.
-inline constexpr std::uint64_t kMaxCodebookValues = std::uint64_t{1} << 20;
-// Bits of one Huffman codeword (the format allows 32; encoders write at most about 24): the
-// decoder builds a mask of that many bits by shifting an int.
-inline constexpr std::uint32_t kMaxCodewordLength = 30;
-// Entries and entries times dimensions, summed over all codebooks.
+// Entries, and entries times dimensions, summed over all codebooks (the format allows 256
+// codebooks of 2^24 entries and 65 535 dimensions). The decoder allocates and works per entry
+// (code lengths, codewords, sorted tables) and per entry dimension (lookup values expanded to
+// floats, their count held in an int); these totals bound each codebook as well.
 inline constexpr std::uint64_t kMaxTotalCodebookEntries = std::uint64_t{1} << 18;
 inline constexpr std::uint64_t kMaxTotalCodebookValues = std::uint64_t{1} << 20;
 // Entries of each residue's classification codebook, summed over the residues: the decoder
 // makes one small allocation per such entry and residue.
 inline constexpr std::uint64_t kMaxResidueClassEntries = std::uint64_t{1} << 14;
+// Those entries times their codebook's dimensions, summed the same way: the decoder fills that
+// many bytes with two divisions each. The codebook totals do not bound this sum, since up to 64
+// residues may share one codebook.
+inline constexpr std::uint64_t kMaxResidueClassValues = std::uint64_t{1} << 20;
 // Channels times residue partitions in one block: the decoder takes a pointer per partition
-// and channel from the stack while it decodes a packet.
+// and channel from its area while it decodes a packet.
 inline constexpr std::uint64_t kMaxResiduePartitions = 16384;
 
+// Besides the caps, the check refuses what the decoder would handle with undefined behaviour,
+// although a build of the decoder without checks often returns a length for it:
+// - a 32-bit comment header field whose second or third byte lies past the packet's end: the
+//   decoder shifts the -1 it reads there to the left;
+// - a vendor or comment length of 2^31 or more: the decoder takes it as negative and writes
+//   before its allocation;
+// - a Huffman code of 31 bits in a codebook of at most 8 entries kept whole, named by a floor
+//   or a residue: the decoder searches such a codebook by building a mask of 31 bits from an
+//   int;
+// - code lengths that trip the consistency check of the decoder's code builder (an assertion);
+// - a lookup table of type 1 whose size the decoder's estimate takes beyond an int, converting
+//   a float out of range;
+// - a mapping with 16 submaps, the format's most: the decoder keeps them in arrays of 15;
+// - a first audio packet that goes on in a page without the continued flag: the decoder reads
+//   on after a false end of packet, with its bit buffer marked invalid, and shifts by -1.
+
 enum class OggHeaderVerdict {
-  kSafe,                 // all three headers are well-formed and within the caps
-  kBadPage,              // no capture pattern, wrong version, flags, serial number or
-                         // continuation, empty segment table, or a page cut short by the end
-                         // of the file; after the headers, only an empty segment table or
-                         // no page where a packet before the first audio packet goes on
+  kSafe,                 // the decoder opens the stream, within every cap
+  kBadPage,              // the decoder refuses the pages: the first one (capture pattern,
+                         // version, flags, one 30-byte packet), or the one where the comment
+                         // or the setup header starts when it cannot load it (no capture
+                         // pattern, another version, no segments, the end of the file) or, for
+                         // the setup header, when it claims to continue a packet
   kHeadersTooLarge,      // the header pages exceed kMaxVorbisHeaderBytes, or the pages up to
                          // the end of the first audio packet kMaxFirstAudioBytes
-  kBadIdentification,    // packet type, "vorbis", version, channels (1..16), rate (> 0),
-                         // block sizes (exponents 6..13, short <= long) or framing bit
-  kBadVendorLength,      // the vendor string runs past the end of the comment packet
-  kBadCommentCount,      // the comment count promises more comments than the packet holds,
-                         // or more than kMaxVorbisComments
-  kBadCommentLength,     // a comment runs past the end of the comment packet
-  kBadCommentHeader,     // not a comment header (packet type, "vorbis"), or its framing bit
-                         // is missing
-  kBadSetup,             // malformed setup header: sync pattern, code lengths (above
-                         // kMaxCodewordLength, or no Huffman code has them), lookup type,
-                         // floor, residue, mapping or mode fields the decoder refuses, or a
-                         // field past the end of the packet
-  kCodebookTooLarge,     // one codebook beyond the per-codebook caps (entries, dimensions,
-                         // their product, or a lookup table whose size overflows an int)
-  kSetupTooLarge,        // beyond the caps on codebook count, totals, residue classification
-                         // entries or residue partitions
+  kBadIdentification,    // the decoder refuses the identification header: packet type,
+                         // "vorbis", version, channels (1..16), rate (> 0), block sizes
+                         // (exponents 6..13, short <= long) or framing bit
+  kBadCommentHeader,     // the decoder refuses the comment header: an empty first segment, the
+                         // packet type, "vorbis", or the framing bit
+  kCommentsTooLarge,     // more than kMaxVorbisComments comments, or a vendor or comment string
+                         // (in the packet or past its end) of kMaxDecoderAreaBytes or more,
+                         // which the decoder's largest area cannot hold
+  kBadSetup,             // the decoder refuses the setup header: sync pattern, code lengths no
+                         // Huffman code has, lookup type, floor, residue, mapping or mode
+                         // fields out of range
+  kSetupTooLarge,        // beyond the caps on codebook totals, residue classification entries
+                         // and their dimensions, or residue partitions
+  kUndefinedInDecoder,   // one of the shapes listed above that the decoder mishandles
 };
 
-// Checks the Ogg Vorbis headers read from `source`, starting at offset 0. Leaves the source's
-// position unspecified. kSafe only when the decoder may be given the file. Then, when
+// Whether `verdict` is the decoder's own refusal: given the file, the decoder returns no
+// stream, safely. The other refusals are the caps and the shapes it mishandles.
+constexpr bool IsDecoderRefusal(OggHeaderVerdict verdict) {
+  return verdict == OggHeaderVerdict::kBadPage || verdict == OggHeaderVerdict::kBadIdentification ||
+         verdict == OggHeaderVerdict::kBadCommentHeader || verdict == OggHeaderVerdict::kBadSetup;
+}
+
+// Checks the Ogg Vorbis headers read from `source`, starting at offset 0, for a decoder that
+// will read the same bytes through stb_vorbis_open_file. Leaves the source's position
+// unspecified. kSafe only when the decoder may be given the file. Then, when
 // `decoder_area` is given, it receives the bytes of memory area the decoder takes to open the
 // stream and decode its first audio packet: its allocations counted as it makes them, with its
 // own structures at their x86-64 sizes rounded up, so the area suffices at the first try.

@@ -27,6 +27,20 @@ struct BitWriter {
   }
 };
 
+std::string Le32(std::uint32_t value) {
+  std::string out;
+  for (int i = 0; i < 4; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+
+// A comment header: vendor, comments, framing bit.
+std::string Comment(const std::string& vendor, const std::vector<std::string>& comments) {
+  std::string out = "\x03vorbis" + Le32(static_cast<std::uint32_t>(vendor.size())) + vendor +
+                    Le32(static_cast<std::uint32_t>(comments.size()));
+  for (const std::string& c : comments) out += Le32(static_cast<std::uint32_t>(c.size())) + c;
+  return out + '\1';
+}
+
 // Every entry has a code of `code_length` bits; a lookup table holds `lookup_values` 1-bit values.
 struct Book {
   std::uint32_t dimensions = 1, entries = 2, code_length = 16, lookup_type = 0, lookup_values = 0;
@@ -39,10 +53,12 @@ struct Headers {
   std::string id =
       std::string("\x01vorbis\0\0\0\0\2\x44\xAC", 14) + std::string(14, '\0') + "\xD8\x01";
   // Vendor length at 7, comment count at 17, the comment's length at 21, the framing bit last.
-  std::string comment = std::string("\x03vorbis\6\0\0\0tester\1\0\0\0\7\0\0\0TITLE=x\1", 33);
+  std::string comment = Comment("tester", {"TITLE=x"});
   std::vector<Book> books = {Book{}};
+  std::vector<std::uint32_t> floor_x;  // the floor's points after its two ends (4 bits each)
   std::uint32_t residues = 1, submaps = 1, floor_type = 1, partition_size = 32;
   std::size_t setup_size = std::string::npos;  // setup bytes kept
+  bool setup_own_page = false;                 // the setup packet starts a page
   std::vector<std::string> audio;
 };
 
@@ -57,8 +73,13 @@ std::string SetupPacket(const Headers& h) {
     put(b.entries, width)(b.lookup_type, 4);
     if (b.lookup_type != 0) put(0, 32)(0, 32)(0, 4)(0, 1)(0, static_cast<int>(b.lookup_values));
   }
-  put(0, 6)(0, 16);                               // one time-domain placeholder
-  put(0, 6)(h.floor_type, 16)(0, 5)(0, 2)(4, 4);  // one floor with no partitions
+  put(0, 6)(0, 16);  // one time-domain placeholder
+  // One floor: a partition of class 0 (one point, no codebook) per point.
+  const auto points = static_cast<std::uint32_t>(h.floor_x.size());
+  put(0, 6)(h.floor_type, 16)(points, 5)(0, 4 * static_cast<int>(points));
+  if (points > 0) put(0, 3)(0, 2)(0, 8);
+  put(0, 2)(4, 4);
+  for (const std::uint32_t x : h.floor_x) put(x, 4);
   put(h.residues - 1, 6);  // each classified by codebook 0; then one mapping
   for (std::uint32_t i = 0; i < h.residues; ++i)
     put(0, 16)(0, 24)(4096, 24)(h.partition_size - 1, 24)(0, 18);
@@ -93,9 +114,30 @@ std::string Make(Change change) {
       lacing += static_cast<char>(size);
       body += packets[p].substr(offset, size);
     }
-    if (p == 0 || p == 2 || p + 1 == packets.size()) flush();
+    if (p == 0 || (p == 1 && h.setup_own_page) || p == 2 || p + 1 == packets.size()) flush();
   }
   return out;
+}
+
+// Where each page of `stream` starts.
+std::vector<std::size_t> PageStarts(const std::string& stream) {
+  std::vector<std::size_t> starts;
+  for (std::size_t at = 0; at + 27 <= stream.size();) {
+    starts.push_back(at);
+    const std::size_t segments = static_cast<unsigned char>(stream[at + 26]);
+    std::size_t size = 27 + segments;
+    for (std::size_t i = 0; i < segments; ++i) {
+      size += static_cast<unsigned char>(stream[at + 27 + i]);
+    }
+    at += size;
+  }
+  return starts;
+}
+
+// `stream` with page `page`'s flags (at 5) or serial number (at 14) byte set to `value`.
+std::string WithPageByte(std::string stream, std::size_t page, std::size_t at, char value) {
+  stream[PageStarts(stream)[page] + at] = value;
+  return stream;
 }
 
 // Each row a stream the check must pass, or refuse for its own reason.
@@ -106,42 +148,105 @@ void ExpectVerdicts(const std::vector<std::tuple<const char*, std::string, V>>& 
   }
 }
 
-TEST(OggHeaderCheckTest, ChecksPageStructure) {
-  // The comment packet spread over pages 1 and 2, the setup packet after it in page 2.
+TEST(OggHeaderCheckTest, ReadsPagesAsTheDecoderDoes) {
+  // Pages: 0 identification, 1 and 2 the comment (fields first, then zeros), setup after it.
   const auto pages = [](std::vector<std::string> audio) {
     return Make([&](Headers& h) { h.comment.resize(70000), h.audio = audio; });
   };
   const std::string good = pages({});
-  const std::size_t third = good.find("OggS", good.find("OggS", 1) + 1);  // the third page
-  const auto edit = [&](std::size_t at, char c) { return std::string(good).replace(at, 1, 1, c); };
+  const std::size_t third = PageStarts(good)[2];
+  // The last comment spread over pages 1 and 2: where page 2 is not marked as continuing it,
+  // the decoder reads one end of packet (-1) inside the comment, then goes on in page 2,
+  // reading its framing bit from the comment's last byte.
+  const auto long_comment = [](char fill) {
+    return WithPageByte(Make([&](Headers& h) {
+      h.comment = Comment("tester", {"T=" + std::string(70000, fill)});
+    }), 2, 5, 0);
+  };
   // A type bit of 0 marks an audio packet; the decoder reads every page up to the end of the
-  // first one byte by byte.
-  const std::string audio(100, '\0'), other(5 << 20, '\x01');
-  std::string split = pages({std::string(70000, '\x01'), audio});  // over two pages
-  split.insert(split.find("OggS", good.size() + 1), "x");
+  // first one byte by byte. Packets of 70000 bytes span two pages (3 and 4).
+  const std::string audio(100, '\0'), other(5 << 20, '\x01'), large(70000, '\x01');
+  std::string split = pages({large, audio});
+  split.insert(PageStarts(split)[4], "x");
+  const std::size_t setup_page = PageStarts(Make([](Headers& h) { h.setup_own_page = true; }))[2];
   ExpectVerdicts({
       {"a packet over two pages", good, V::kSafe},
-      {"capture pattern", edit(3, 'T'), V::kBadPage},
-      {"version 1", edit(4, 1), V::kBadPage},
-      {"first page not first", edit(5, 0), V::kBadPage},
-      {"continuation unmarked", edit(third + 5, 0), V::kBadPage},
-      {"other serial", edit(third + 14, 8), V::kBadPage},
-      // The decoder would reuse the previous page's lacing values.
-      {"no segments", std::string(good).insert(third, good.substr(third, 26) + '\0'),
+      {"capture pattern", std::string(good).replace(3, 1, "T"), V::kBadPage},
+      {"version 1", WithPageByte(good, 0, 4, 1), V::kBadPage},
+      {"first page not first", WithPageByte(good, 0, 5, 0), V::kBadPage},
+      // Neither the flags of the comment's first page nor serial numbers are looked at.
+      {"comment page claims to continue", WithPageByte(good, 1, 5, 1), V::kSafe},
+      {"other serial", WithPageByte(good, 2, 14, 8), V::kSafe},
+      {"unflagged continuation read on, odd byte", long_comment('y'), V::kSafe},
+      {"unflagged continuation read on, even byte", long_comment('x'), V::kBadCommentHeader},
+      // After the framing bit the decoder stops at the false end: the setup starts in page 2.
+      {"unflagged continuation after the fields", WithPageByte(good, 2, 5, 0), V::kBadSetup},
+      {"setup page claims to continue",
+       Make([](Headers& h) { h.setup_own_page = true; }).replace(setup_page + 5, 1, "\1"),
        V::kBadPage},
-      {"body cut short", good.substr(0, good.size() - 1), V::kBadPage},
-      {"no segments after the headers", good + good.substr(0, 26) + '\0', V::kBadPage},
+      // The decoder cannot read an empty segment table (a read of no bytes fails): where the
+      // comment starts, it refuses the page; where the comment goes on, the page ends it and
+      // the setup is looked for after it.
+      {"no segments where the comment starts",
+       std::string(good).insert(PageStarts(good)[1], good.substr(PageStarts(good)[1], 26) + '\0'),
+       V::kBadPage},
+      {"no segments where the comment goes on",
+       std::string(good).insert(third, good.substr(third, 26) + '\0'), V::kBadPage},
+      {"the file ending where the comment goes on", good.substr(0, third + 10), V::kBadPage},
+      // Past the end of the file the decoder reads 0: here the last bits of the modes.
+      {"the setup's last byte beyond the end", good.substr(0, good.size() - 1), V::kSafe},
+      {"no segments after the headers", good + good.substr(0, 26) + '\0', V::kSafe},
       {"an audio packet, then more", pages({audio, other}), V::kSafe},
       {"5 MiB before the first audio packet", pages({other, audio}), V::kHeadersTooLarge},
-      {"a byte inside a packet before the first audio packet", split, V::kBadPage},
+      // Inside a packet it skips, the decoder looks for the next page once more a byte on.
+      {"a byte before a page inside a skipped packet", split, V::kSafe},
+      {"a skipped packet going on unflagged", WithPageByte(pages({large, audio}), 4, 5, 0),
+       V::kSafe},
+      {"the first audio packet going on unflagged",
+       WithPageByte(pages({std::string(70000, '\0')}), 4, 5, 0), V::kUndefinedInDecoder},
   });
 }
 
-TEST(OggHeaderCheckTest, ChecksEachHeaderField) {
+TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
+  const auto comment = [](std::string packet) {
+    return Make([&](Headers& h) { h.comment = packet; });
+  };
+  const std::string plain = Comment("tester", {"TITLE=x"});
+  const auto with = [&](std::size_t at, std::uint32_t value) {
+    return comment(std::string(plain).replace(at, 4, Le32(value)));
+  };
+  const std::string no_comments = Comment("tester", {});  // the count at 17, framing at 21
+  ExpectVerdicts({
+      // The count's second byte read past the end, as -1 shifted left.
+      {"vendor past the end", with(7, 23), V::kUndefinedInDecoder},
+      // Its last byte read as 0xFF makes the count negative: no comments.
+      {"count missing its last byte", comment(no_comments.substr(0, 20)), V::kSafe},
+      {"count missing two bytes", comment(no_comments.substr(0, 19)), V::kUndefinedInDecoder},
+      {"negative count", with(17, 0x80000000), V::kSafe},
+      {"a length read past the end", with(17, 2), V::kUndefinedInDecoder},
+      // The bytes past the end are -1 (0xFF), the framing byte among them.
+      {"last comment past the end", with(21, 9), V::kSafe},
+      {"last comment past the end, within the area", with(21, kMaxDecoderAreaBytes - 1),
+       V::kSafe},
+      {"last comment beyond the area", with(21, kMaxDecoderAreaBytes), V::kCommentsTooLarge},
+      {"negative comment length", with(21, 0x80000000), V::kUndefinedInDecoder},
+      {"no framing byte", comment(plain.substr(0, plain.size() - 1)), V::kSafe},
+      {"framing bit clear", comment(plain.substr(0, plain.size() - 1) + '\2'),
+       V::kBadCommentHeader},
+      {"65 536 comments", comment(Comment("", std::vector<std::string>(65536))), V::kSafe},
+      {"65 537 comments", comment(Comment("", std::vector<std::string>(65537))),
+       V::kCommentsTooLarge},
+      {"headers too large",
+       comment(Comment(std::string(kMaxVorbisHeaderBytes - 16, 'x'), {})), V::kHeadersTooLarge},
+  });
+}
+
+TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
   const auto books = [](std::vector<Book> b) { return Make([&](Headers& h) { h.books = b; }); };
+  const std::size_t setup_size = SetupPacket(Headers{}).size();
   ExpectVerdicts({
       {"every field at its edge", Make([](Headers& h) {
-         h.id[11] = 16, h.id[28] = '\xD6', h.submaps = 15, h.comment += "pad";
+         h.id[11] = 16, h.id[28] = '\xD6', h.submaps = 15, h.floor_x = {1, 15};
          // Four 2-bit codes; 3^8 entries as libvorbis writes for type 1; for type 2, 2^16
          // entries with the values the total leaves.
          h.books = {{1, 4, 2}, {8, 6561, 16, 1, 3}, {15, 65536, 16, 2, 15 << 16}};
@@ -153,29 +258,54 @@ TEST(OggHeaderCheckTest, ChecksEachHeaderField) {
       {"long block 16384", Make([](Headers& h) { h.id[28] = '\xE8'; }), V::kBadIdentification},
       {"short above long", Make([](Headers& h) { h.id[28] = '\x8B'; }), V::kBadIdentification},
       {"identification framing", Make([](Headers& h) { h.id[29] = 0; }), V::kBadIdentification},
-      {"vendor one past the end", Make([](Headers& h) { h.comment[7] = 23; }), V::kBadVendorLength},
-      {"count one past", Make([](Headers& h) { h.comment[17] = 2; }), V::kBadCommentCount},
-      {"comment past the end", Make([](Headers& h) { h.comment[21] = 9; }), V::kBadCommentLength},
-      {"comment framing", Make([](Headers& h) { h.comment.back() = 2; }), V::kBadCommentHeader},
-      {"headers too large", Make([](Headers& h) { h.comment.resize(kMaxVorbisHeaderBytes); }),
-       V::kHeadersTooLarge},
-      {"129 codebooks", books(std::vector<Book>(129)), V::kSetupTooLarge},
-      {"too many entries", books({{1, kMaxCodebookEntries + 1}}), V::kCodebookTooLarge},
-      {"too many dimensions", books({{kMaxCodebookDimensions + 1, 2}}), V::kCodebookTooLarge},
-      {"product too large", books({{17, 65536}}), V::kCodebookTooLarge},
-      {"total values too large", books(std::vector<Book>(5, {16, 65536})), V::kSetupTooLarge},
-      {"total entries too large", books(std::vector<Book>(17, {1, 65536})), V::kSetupTooLarge},
+      // Past its end the setup reads as 0: here the mode's last bits, then its framing bit.
+      {"setup missing its last byte",
+       Make([&](Headers& h) { h.setup_size = setup_size - 1; }), V::kSafe},
+      {"setup cut short", Make([](Headers& h) { h.setup_size = 12; }), V::kBadSetup},
       {"five 2-bit codes: no Huffman code", books({{1, 5, 2}}), V::kBadSetup},
-      {"31-bit codes", books({{1, 2, kMaxCodewordLength + 1}}), V::kBadSetup},
-      {"lookup type 1: (r + 2)^31 beyond int", books({{31, 2, 16, 1, 1}}), V::kCodebookTooLarge},
-      {"16 submaps", Make([](Headers& h) { h.submaps = 16; }), V::kBadSetup},
+      {"floor points at one position", Make([](Headers& h) { h.floor_x = {3, 3}; }),
+       V::kBadSetup},
       {"floor type 0", Make([](Headers& h) { h.floor_type = 0; }), V::kBadSetup},
-      // One-sample partitions over half a long block of 8192: 16 x 4096.
-      {"partitions", Make([](Headers& h) { h.id[11] = 16, h.partition_size = 1; }),
+      {"16 submaps", Make([](Headers& h) { h.submaps = 16; }), V::kUndefinedInDecoder},
+      // Codebook 0 classifies the residue; codebook 1 is named by nothing.
+      {"31-bit codes in 2 entries, searched", books({{1, 2, 31}}), V::kUndefinedInDecoder},
+      {"31-bit codes in 2 entries, unused", books({{}, {1, 2, 31}}), V::kSafe},
+      {"31-bit codes in 9 entries", books({{1, 9, 31}}), V::kSafe},
+      {"lookup type 1 of 30 dimensions", books({{30, 2, 16, 1, 1}}), V::kSafe},
+      // The decoder converts 2^31 from a float to an int.
+      {"lookup type 1 of 31 dimensions", books({{31, 2, 16, 1, 1}}), V::kUndefinedInDecoder},
+  });
+}
+
+TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
+  const auto books = [](std::vector<Book> b) { return Make([&](Headers& h) { h.books = b; }); };
+  const auto classified = [](Book book, std::uint32_t residues) {
+    return Make([&](Headers& h) { h.books = {book}, h.residues = residues; });
+  };
+  const auto channels = [](char count) {
+    return Make([&](Headers& h) { h.id[11] = count, h.partition_size = 1; });
+  };
+  ExpectVerdicts({
+      {"129 codebooks", books(std::vector<Book>(129)), V::kSafe},
+      {"256 codebooks", books(std::vector<Book>(256)), V::kSafe},
+      // Codebook 0, small, classifies the residue.
+      {"65 537 entries", books({{}, {1, 65537, 17}}), V::kSafe},
+      {"65 dimensions", books({{65, 2}}), V::kSafe},
+      {"32 769 dimensions", books({{32769, 2}}), V::kSafe},
+      {"2^18 entries in all", books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65535}}),
+       V::kSafe},
+      {"more entries in all", books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65536}}),
        V::kSetupTooLarge},
-      {"residue classes", Make([](Headers& h) { h.books = {{1, 65536}}, h.residues = 5; }),
+      {"2^20 entry dimensions in all", books({{1, 1}, {16, 65535}, {15, 1}}), V::kSafe},
+      {"more entry dimensions in all", books({{1, 1}, {16, 65536}}), V::kSetupTooLarge},
+      {"2^14 classification entries", classified({1, 4096}, 4), V::kSafe},
+      {"more classification entries", classified({1, 4096}, 5), V::kSetupTooLarge},
+      {"2^20 classification entry dimensions", classified({4096, 256, 8}, 1), V::kSafe},
+      {"more classification entry dimensions", classified({4096, 256, 8}, 2),
        V::kSetupTooLarge},
-      {"setup cut short", Make([](Headers& h) { h.setup_size = 20; }), V::kBadSetup},
+      // One-sample partitions over half a long block of 8192: 4096 per channel.
+      {"2^14 partitions", channels(4), V::kSafe},
+      {"more partitions", channels(5), V::kSetupTooLarge},
   });
 }
 

@@ -86,6 +86,12 @@ case $1 in
     # Cover art: a 600 KiB comment over many pages; and a chained file, one stream after another.
     cp in/e01.ogg in/art.ogg; head -c 460000 /dev/urandom | base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' >tag; vorbiscomment -a -c tag in/art.ogg
     cat in/e00.ogg in/e01.ogg >in/chained.ogg ;;
+  # Real encoder files in the shapes the decoder reads its own way (tests/fuzz/ogg_shapes.py); a
+  # comment header over two pages, its last comment ending in an odd byte, for one of them.
+  ogg_header_shapes) sox -D -n -r 44100 -c 2 -b 16 in.wav synth 0.3 pinknoise vol 0.5; cd in
+    oggenc -Q -t x -o a.ogg ../in.wav; sox ../in.wav -C 3 b.ogg; ffmpeg -loglevel error -i ../in.wav -c:a libvorbis c.ogg
+    ffmpeg -loglevel error -i ../in.wav -c:a vorbis -strict -2 d.ogg; cp a.ogg long.ogg; python3 -c 'print("NOTE=" + "abc" * 23334)' >../tag; vorbiscomment -a -c ../tag long.ogg
+    for f in a b c d; do python3 "$CASES/../fuzz/ogg_shapes.py" $f.ogg .; done; python3 "$CASES/../fuzz/ogg_shapes.py" long.ogg . continued-unflagged ;;
   # Cover art as taggers embed it: a front-cover PNG in a picture block, as base64.
   cover_art | cover_art_within_16mib) sox -D -n -r 44100 -c 2 -b 16 in.wav synth 0.3 pinknoise vol 0.5; oggenc -Q -o in/plain.ogg in.wav
     for size in 12.6:12603198 24:24000000; do cp in/plain.ogg "in/art-${size%:*}MB.ogg"; python3 -c 'import base64, os, struct, sys; n = int(sys.argv[1])

@@ -1,12 +1,16 @@
 // Feeds one input to both routes of the duration probe: the WAVE reader over the bytes in
 // memory, and the Ogg route (header check, then the decoder) over a file holding them, since
-// the decoder reads through a stdio stream. Aborts when the decoder had to be opened twice.
+// the decoder reads through a stdio stream. Aborts when the decoder had to be opened twice, and
+// when the Ogg route's answer is not the decoder's own: where the header check passes the file,
+// the same length; where it calls the file one the decoder refuses, the decoder refusing it.
+// (Files beyond a cap, or that the decoder mishandles, are not given to the decoder.)
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -14,8 +18,12 @@
 #include "platform/utf.h"
 #include "probe/byte_source.h"
 #include "probe/duration_probe.h"
+#include "probe/ogg_header_check.h"
 #include "probe/vorbis_length.h"
 #include "probe/wave_reader.h"
+
+#define STB_VORBIS_HEADER_ONLY
+#include <stb_vorbis.h>
 
 namespace {
 
@@ -54,6 +62,43 @@ class ScratchFile {
   std::string path_;
 };
 
+// The decoder on its own over the file at `path`, with the largest memory area the Ogg route
+// gives it: false when it opens no stream, else the stream's frames and rate.
+bool DecoderLength(const std::string& path, unsigned int& frames, unsigned int& rate) {
+  static char* const area = static_cast<char*>(std::malloc(kMaxDecoderAreaBytes));
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  if (area == nullptr || stream == nullptr) std::abort();
+  const stb_vorbis_alloc alloc{area, static_cast<int>(kMaxDecoderAreaBytes)};
+  int error = 0;
+  stb_vorbis* decoder = stb_vorbis_open_file(stream, /*close_on_free=*/0, &error, &alloc);
+  if (decoder != nullptr) {
+    frames = stb_vorbis_stream_length_in_samples(decoder);
+    rate = stb_vorbis_get_info(decoder).sample_rate;
+    stb_vorbis_close(decoder);
+  }
+  (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails
+  return decoder != nullptr;
+}
+
+// Aborts unless the Ogg route's `ogg_seconds` for the input is the decoder's answer.
+void CompareWithDecoder(const std::uint8_t* data, std::size_t size, const std::string& path,
+                        float ogg_seconds) {
+  MemoryByteSource source(data, size);
+  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source);
+  const bool passed = verdict == OggHeaderVerdict::kSafe && CanFindOggLength(source, size);
+  if (!passed && !IsDecoderRefusal(verdict)) return;
+  unsigned int frames = 0, rate = 0;
+  const bool opened = DecoderLength(path, frames, rate);
+  if (!passed) {
+    if (opened) std::abort();  // refused for the decoder, which reads it
+    return;
+  }
+  // Frames the decoder saturates are a cap of the route's own.
+  if (opened && frames == 0xFFFFFFFE) return;
+  const float seconds = opened ? static_cast<float>(frames) / static_cast<float>(rate) : -1.0f;
+  if (seconds != ogg_seconds) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -67,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int decoder_opens = 0;
   if (scratch.Hold(data, size)) {
     ogg_seconds = VorbisSeconds(Utf8ToUtf16(scratch.path()), decoder_opens);
+    CompareWithDecoder(data, size, scratch.path(), ogg_seconds);
   }
   // The memory area sized from the headers must let the decoder open the file at once.
   if (decoder_opens > 1) std::abort();
