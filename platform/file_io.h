@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -24,6 +25,14 @@ enum class FileSharing {
 // after at most the kernel's lease-break time. The caller owns the stream.
 std::FILE* OpenFileForReading(const std::u16string& path,
                               FileSharing sharing = FileSharing::kWritersAllowed);
+
+// Asks the system to start reading the first and the last `bytes` bytes of the regular file at
+// `path` into its cache and returns without waiting for them, so that reading them soon after
+// costs no wait (a folder read from a cold disk then overlaps its reads). Only a request:
+// nothing happens for anything but a regular file, when it cannot be opened at once, or where
+// the platform has no such request (Windows, where the first read of a file waits for it).
+// Never blocks on a FIFO, a device or another program's lease.
+void ReadAheadFileEnds(const std::u16string& path, std::uint64_t bytes);
 
 // A file created new for writing. Never replaces or follows anything already under its name.
 class OutputFile {
