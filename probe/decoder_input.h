@@ -18,8 +18,11 @@
 class DecoderInput {
  public:
   // Opens the regular file at `path` (UTF-16) as OpenFileForReading does. Returns nullptr
-  // when it cannot, or cannot tell the file's size.
-  static std::unique_ptr<DecoderInput> Open(const std::u16string& path);
+  // when it cannot, or cannot tell the file's size. `may_keep`, when given, is asked before
+  // the memory holding the kept bytes grows (see kept_bytes()); when it refuses, the checks
+  // find an early end and cut_short() tells so.
+  static std::unique_ptr<DecoderInput> Open(
+      const std::u16string& path, const RecordingByteSource::KeepAllowance& may_keep = {});
 
   virtual ~DecoderInput() = default;
 
@@ -41,4 +44,8 @@ class DecoderInput {
   // checks stop reading. A large comment header is held twice: here, and in the decoder's
   // memory area, which it is copied into.
   virtual std::uint64_t kept_bytes() const = 0;
+
+  // True when `may_keep` refused to keep more: the checks' verdict says nothing about the file,
+  // and stream() gives nullptr.
+  virtual bool cut_short() const = 0;
 };

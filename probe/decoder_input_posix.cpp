@@ -59,8 +59,9 @@ int CloseKept(void* cookie) {
 
 class PosixDecoderInput : public DecoderInput {
  public:
-  PosixDecoderInput(std::unique_ptr<FileByteSource> file, std::uint64_t size)
-      : file_(std::move(file)), kept_(*file_, size) {}
+  PosixDecoderInput(std::unique_ptr<FileByteSource> file, std::uint64_t size,
+                    const RecordingByteSource::KeepAllowance& may_keep)
+      : file_(std::move(file)), kept_(*file_, size, may_keep) {}
 
   ~PosixDecoderInput() override {
     if (stream_ != nullptr) (void)std::fclose(stream_);  // a stream over memory: nothing lost
@@ -69,6 +70,7 @@ class PosixDecoderInput : public DecoderInput {
   ByteSource& source() override { return kept_; }
   std::uint64_t size() const override { return kept_.size(); }
   std::uint64_t kept_bytes() const override { return kept_.kept_bytes(); }
+  bool cut_short() const override { return kept_.refused(); }
 
   std::FILE* stream() override {
     if (!kept_.complete()) return nullptr;
@@ -99,9 +101,10 @@ class PosixDecoderInput : public DecoderInput {
 
 }  // namespace
 
-std::unique_ptr<DecoderInput> DecoderInput::Open(const std::u16string& path) {
+std::unique_ptr<DecoderInput> DecoderInput::Open(
+    const std::u16string& path, const RecordingByteSource::KeepAllowance& may_keep) {
   std::unique_ptr<FileByteSource> file = FileByteSource::Open(path);
   std::uint64_t size = 0;
   if (file == nullptr || !file->Size(size)) return nullptr;
-  return std::make_unique<PosixDecoderInput>(std::move(file), size);
+  return std::make_unique<PosixDecoderInput>(std::move(file), size, may_keep);
 }

@@ -16,6 +16,7 @@ class Win32DecoderInput : public DecoderInput {
   ByteSource& source() override { return *file_; }
   std::uint64_t size() const override { return size_; }
   std::uint64_t kept_bytes() const override { return 0; }
+  bool cut_short() const override { return false; }
 
   std::FILE* stream() override {
     std::FILE* stream = file_->stream();
@@ -30,7 +31,8 @@ class Win32DecoderInput : public DecoderInput {
 
 }  // namespace
 
-std::unique_ptr<DecoderInput> DecoderInput::Open(const std::u16string& path) {
+std::unique_ptr<DecoderInput> DecoderInput::Open(
+    const std::u16string& path, const RecordingByteSource::KeepAllowance& /*may_keep*/) {
   std::unique_ptr<FileByteSource> file =
       FileByteSource::Open(path, FileSharing::kWritersKeptOut);
   std::uint64_t size = 0;
