@@ -22,7 +22,8 @@ enum class FileSharing {
 // the path names nothing, names something other than a regular file (a folder, a FIFO, a
 // device) or cannot be opened. Never blocks on a FIFO or device. A file under another
 // program's write lease (Linux: a Samba or NFS server's) is opened once that program lets go,
-// after at most the kernel's lease-break time. The caller owns the stream.
+// after at most the kernel's lease-break time. The caller owns the stream, which takes no lock
+// of its own on POSIX: it must be used by one thread at a time.
 std::FILE* OpenFileForReading(const std::u16string& path,
                               FileSharing sharing = FileSharing::kWritersAllowed);
 
