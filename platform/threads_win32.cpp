@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
