@@ -28,6 +28,11 @@ wave() { { fmt 1 1 "$2" 8; chunk data "$3"; } | riff "$1"; }
 case $1 in
   lister_order) wave in/b.wav 8000 12345; wave in/A.wav 8000 16000; mkdir in/x in/y; wave in/x/same.wav 8000 26000; wave in/y/same.wav 8000 16000 ;;
   generator_taken) wave in/outro.wav 1000 5668; cp "$data/vorbis_stereo_44k.ogg" in/intro.ogg; printf taken >app/config.cpp ;;
+  # Three folders of 100 tracks, measured on several threads: where names meet, the later folder
+  # wins, and the last argument, a single file, wins over all three.
+  lister_many_files) oggs=('' vorbis_mono_8k.ogg vorbis_6ch_48k.ogg vorbis_stereo_96k.ogg); for f in 1 2 3; do mkdir in/$f
+      for ((i = 50 * f - 50; i < 50 * f + 50; i++)); do n=in/$f/t$(printf %03d $i); if ((i % 5 == 0)); then cp "$data/${oggs[f]}" $n; else wave $n 8000 $(((f * 100 + i % 100) * 80)); fi; done
+    done; printf 'not audio' >in/2/t075 ;;
   lister_kinds) cp "$data"/{ogg_data_named.wav,wave_data_named.ogg,vorbis_stereo_44k.ogg} in/; cp "$data/vorbis_6ch_48k.ogg" in/six.ogg; wave in/empty.wav 8000 0; wave in/short.wav 8000 7; mkdir in/folder.wav ;;
   lister_wave_layouts) cd in
     { chunk LIST 3 abc; fmt 1 1 8000 8; chunk data 16000; } | riff odd_chunk.wav
