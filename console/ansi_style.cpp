@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
-
 void AppendColour(std::string& out, std::uint32_t colour) {
   out += std::to_string(PaletteRed(colour));
   out += ';';
@@ -16,15 +14,13 @@ void AppendColour(std::string& out, std::uint32_t colour) {
   out += std::to_string(PaletteBlue(colour));
 }
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-
 // Whether text[i] reaches the terminal as a control character. A name byte 0x80..0x9F that
 // was not valid UTF-8 is held as a lone U+DC80..U+DC9F and would be written as that raw byte,
 // which some terminals take as a C1 control; the same units after a high surrogate are the
 // second half of an ordinary character.
 bool IsControlAt(std::u16string_view text, std::size_t i) {
   const char16_t unit = text[i];
-  if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) return true;
+  if (IsControlCharacter(unit)) return true;
   return unit >= 0xDC80 && unit <= 0xDC9F && (i == 0 || !IsHighSurrogate(text[i - 1]));
 }
 
@@ -50,7 +46,7 @@ std::string TitleEscape(std::u16string_view title) {
 std::string TerminalText(std::u16string_view text) {
   std::u16string clean = DisplayText(text);
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (clean[i] != u'\n' && IsControlAt(text, i)) clean[i] = kReplacement;
+    if (clean[i] != u'\n' && IsControlAt(text, i)) clean[i] = kReplacementCharacter;
   }
   return Utf16ToUtf8(clean);
 }

@@ -5,7 +5,6 @@
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;  // + byte value 0x80..0xFF
-constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
@@ -94,14 +93,13 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       AppendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
       out.push_back(static_cast<char>(unit - kEscapeBase));
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
+    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+      AppendUtf8(out, kReplacementCharacter);
     } else {
       AppendUtf8(out, unit);
     }
