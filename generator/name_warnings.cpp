@@ -5,7 +5,7 @@
 
 #include "console/number_text.h"
 #include "console/report.h"
-#include "generator/music_config_writer.h"
+#include "generator/name_rules.h"
 #include "platform/paths.h"
 
 namespace {
