@@ -6,12 +6,12 @@
 
 namespace {
 
-void AppendColour(std::string& out, std::uint32_t colour) {
-  out += std::to_string(PaletteRed(colour));
-  out += ';';
-  out += std::to_string(PaletteGreen(colour));
-  out += ';';
-  out += std::to_string(PaletteBlue(colour));
+void AppendColour(std::string* out, std::uint32_t colour) {
+  *out += std::to_string(PaletteRed(colour));
+  *out += ';';
+  *out += std::to_string(PaletteGreen(colour));
+  *out += ';';
+  *out += std::to_string(PaletteBlue(colour));
 }
 
 // Whether text[i] reaches the terminal as a control character. A name byte 0x80..0x9F that
@@ -28,9 +28,9 @@ bool IsControlAt(std::u16string_view text, std::size_t i) {
 
 std::string AttributeEscape(std::uint16_t attribute) {
   std::string out = "\x1b[38;2;";
-  AppendColour(out, kPalette[attribute & 0x0F]);
+  AppendColour(&out, kPalette[attribute & 0x0F]);
   out += ";48;2;";
-  AppendColour(out, kPalette[(attribute >> 4) & 0x0F]);
+  AppendColour(&out, kPalette[(attribute >> 4) & 0x0F]);
   out += 'm';
   return out;
 }
