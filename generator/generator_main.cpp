@@ -6,6 +6,7 @@
 #include "console/report.h"
 #include "flow/program_flow.h"
 #include "generator/music_config_writer.h"
+#include "generator/name_rules.h"
 #include "generator/name_warnings.h"
 #include "generator/output_naming.h"
 #include "platform/editor.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-// Shared helpers for the unit and end-to-end tests. Portable: they also run under Wine.
+// Shared helpers for the unit tests. Portable: they also run under Wine.
 
 // A fresh temporary folder, removed with everything in it when the object goes.
 class ScopedTempDir {
