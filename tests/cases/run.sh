@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Runs the end-to-end cases in this folder (format: README.md) and compares what each program
-# printed, wrote and opened with the case's expected files.
+# Runs the end-to-end cases in this folder and compares what each program printed, wrote and
+# opened with the case's expected files (README.md: the format, markers and options).
 #
 #   run.sh [--bless] [--wine WINE HELPERS] PROGRAM_DIR [CASE...]
-#
-# PROGRAM_DIR holds lumtass and brevane, or with --wine Lumtass.exe and Brevane.exe, run through
-# WINE in the Wine prefix $WINEPREFIX, where HELPERS/notepad.exe becomes the system's Notepad
-# and HELPERS/launch.exe starts programs as Explorer does. --bless (native only) rewrites the
-# expected files from what the programs did. Fails when any case fails, and when a case that
-# needs root is skipped while running as root.
 set -uo pipefail
 cases=$(cd "$(dirname "$0")" && pwd)
 bless=0 wine='' helpers=''
@@ -22,9 +16,6 @@ work=$(mktemp -d /tmp/cases.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failed=0 passed=0 skipped=0 elsewhere=0 root=0
 [ "$(id -u)" -ne 0 ] || root=1
-
-# Native paths as the program sees them: Wine's drive Z: is the root folder.
-platform_path() { if [ -n "$wine" ]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi; }
 
 # Expected text with the placeholders filled in; under Wine a line that holds a placeholder
 # has its slashes turned into backslashes.
@@ -103,7 +94,9 @@ setup() {
   (cd "$scratch" && CASES="$cases" bash "$cases/inputs.sh" "$name") || fail "inputs not made"
   mkdir "$scratch/app.before" && cp -a "$scratch/app/." "$scratch/app.before/"
 
-  in_path=$(platform_path "$scratch/in") app_path=$(platform_path "$app")
+  # Under Wine the paths as the program sees them: drive Z: is the root folder.
+  in_path=$scratch/in app_path=$app
+  [ -z "$wine" ] || in_path=Z:${in_path//\//\\} app_path=Z:${app_path//\//\\}
   # Under Wine each '/' becomes '\' before the escapes are read, so "\x2f" stays a '/'.
   local line
   while IFS= read -r line || [ -n "$line" ]; do
@@ -187,13 +180,6 @@ launch_native() {
   done
 }
 
-# The stand-in editor's record, one argument per line; fails when there is none yet.
-editor_record() {
-  if [ -z "$wine" ]; then cat "$scratch/editor-args" 2>/dev/null; return; fi
-  [ -f "$system/system32/notepad-command-line.txt" ] &&
-    readable "$system/system32/notepad-command-line.txt"
-}
-
 # Exit status, standard error and standard output.
 compare_output() {
   [ "$status" -eq 0 ] || fail "exit code $status"
@@ -209,11 +195,14 @@ compare_output() {
 
 # The editor started as expected, or not at all; never a planted copy.
 compare_editor() {
-  # The editor is started without waiting for it: give its record time to appear.
-  local i record='' wanted file
+  # The editor is started without waiting for it: give its record (one argument a line) time
+  # to appear.
+  local i record='' wanted file=$scratch/editor-args
+  [ -z "$wine" ] || file=$system/system32/notepad-command-line.txt
   for ((i = 0; i < 100; i++)); do
     [ "$program" = brevane ] || break
-    record=$(editor_record) && break
+    [ ! -f "$file" ] || { record=$(if [ -z "$wine" ]; then cat "$file"; else readable "$file"; fi)
+      break; }
     [ -f "$dir/editor" ] || [ "$i" -lt 10 ] || break
     sleep 0.1
   done
