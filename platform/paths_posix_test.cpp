@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
+#include <filesystem>
 #include <string>
 
 #include "platform/utf.h"
@@ -31,49 +27,42 @@ TEST(PathsPosix, OutputFolderIsBesideTheProgramOrTheCurrentFolder) {
   EXPECT_EQ(OutputFolderPrefix(u"brevane"), u"");  // started by name through PATH
 }
 
-// Runs the rest of a test in `folder`, and goes back to where it was.
-class InFolder {
- public:
-  explicit InFolder(const std::string& folder) : back_(getcwd(nullptr, 0)) {
-    EXPECT_EQ(::chdir(folder.c_str()), 0) << folder;
-  }
-  ~InFolder() {
-    EXPECT_EQ(::chdir(back_), 0);
-    std::free(back_);
-  }
-  InFolder(const InFolder&) = delete;
-  InFolder& operator=(const InFolder&) = delete;
-
- private:
-  char* back_;
-};
+// Runs `check` with `folder` as the current folder, then goes back.
+template <typename Check>
+void InFolder(const std::string& folder, Check check) {
+  const std::filesystem::path back = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  check();
+  std::filesystem::current_path(back);
+}
 
 // A relative path gives the path of the file it names, in its shortest spelling, also from a
 // current folder deeper than a first guess at its length.
 TEST(PathsPosix, FullPathOfARelativePathNamesTheSameFile) {
   ScopedTempDir dir;
-  const std::string name(200, 'n'), deep = dir.File(name) + "/" + name;
-  ASSERT_EQ(::mkdir(dir.File(name).c_str(), 0700), 0);
-  ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+  const std::string name(200, 'n'), deep = dir.File(name + "/" + name);
+  std::filesystem::create_directories(deep);
   WriteBytes(deep + "/a.wav", "the file");
-  InFolder inside(deep);
   const std::u16string spellings[] = {u"a.wav", u"./a.wav",
                                       u"../" + Utf8ToUtf16(name) + u"//a.wav"};
-  for (const std::u16string& relative : spellings) {
-    const std::u16string full = FullPath(relative);
-    EXPECT_EQ(full.substr(0, 1), u"/");
-    EXPECT_EQ(full, FullPath(u"a.wav"));
-    EXPECT_EQ(full.find(u"/./"), std::u16string::npos);
-    EXPECT_EQ(full.find(u"/../"), std::u16string::npos);
-    EXPECT_EQ(ReadBytes(Utf16ToUtf8(full)), "the file") << Utf16ToUtf8(full);
-  }
+  InFolder(deep, [&] {
+    for (const std::u16string& relative : spellings) {
+      const std::u16string full = FullPath(relative);
+      EXPECT_EQ(full.substr(0, 1), u"/");
+      EXPECT_EQ(full, FullPath(u"a.wav"));
+      EXPECT_EQ(full.find(u"/./"), std::u16string::npos);
+      EXPECT_EQ(full.find(u"/../"), std::u16string::npos);
+      EXPECT_EQ(ReadBytes(Utf16ToUtf8(full)), "the file") << Utf16ToUtf8(full);
+    }
+  });
 }
 
 TEST(PathsPosix, FullPathResolvesTheTextAsWindowsDoes) {
-  InFolder root("/");
-  EXPECT_EQ(FullPath(u"intro.ogg"), u"/intro.ogg");
-  EXPECT_EQ(FullPath(u"./sub/../intro.ogg"), u"/intro.ogg");
-  EXPECT_EQ(FullPath(u"../x/"), u"/x/");
+  InFolder("/", [] {
+    EXPECT_EQ(FullPath(u"intro.ogg"), u"/intro.ogg");
+    EXPECT_EQ(FullPath(u"./sub/../intro.ogg"), u"/intro.ogg");
+    EXPECT_EQ(FullPath(u"../x/"), u"/x/");
+  });
   const struct {
     std::u16string path;
     std::u16string full;
