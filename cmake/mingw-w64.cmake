@@ -25,9 +25,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Test programs run under Wine's 64-bit loader, through a script that also keeps one Wine server
-# running for all of them (see the script).
+# running for all of them (see the script), in the build's own Wine prefix: never the user's.
+# The tests stop that server when they end (tests/cases/CMakeLists.txt).
 find_program(WINE64_PROGRAM NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine /opt/wine-stable/bin
              NO_CMAKE_FIND_ROOT_PATH)
 if(WINE64_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh)
+  set(WINE_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh)
+  set(WINE_TEST_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINEPREFIX=${WINE_TEST_PREFIX}
+      ${WINE_EMULATOR})
 endif()

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine (64-bit loader) for CTest: the cross build's emulator.
 #
-# On its first use for a Wine prefix it creates the prefix if needed, starts one persistent
-# server for the tests that follow (each later start is then quick) and lets Wine's background
-# services start with their output on /dev/null: they live as long as the server and inherit
-# the output of the program that started them, so a test's output pipe would otherwise stay
-# open and CTest would wait on it until its timeout.
+#   WINEPREFIX=PREFIX wine-emulator.sh PROGRAM [ARG...]
+#   WINEPREFIX=PREFIX wine-emulator.sh --stop            stops the prefix's Wine server
+#
+# Refuses to run without WINEPREFIX: a test never touches the user's own ~/.wine. On its first
+# use for a prefix it creates the prefix if needed, starts one server for the tests that follow
+# (each later start is then quick) and lets Wine's background services start with their output
+# on /dev/null: they live as long as the server and inherit the output of the program that
+# started them, so a test's output pipe would otherwise stay open and CTest would wait on it
+# until its timeout. The server ends a minute after its last program, or at --stop.
 set -euo pipefail
+prefix=${WINEPREFIX:?wine-emulator: set WINEPREFIX to a Wine prefix for the tests alone}
+prefix=${prefix%/}
 
 find_loader() {
   local candidate
@@ -24,9 +30,12 @@ find_loader() {
 wine64=$(find_loader)
 wineserver=$(dirname "$wine64")/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+if [ "${1:-}" = --stop ]; then
+  "$wineserver" -k 2>/dev/null || true  # none running is as good
+  exit 0
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-prefix=${WINEPREFIX:-$HOME/.wine}
 
 {
   # One test at a time sets things up; the others wait for it. The lock's descriptor is closed
@@ -37,9 +46,9 @@ prefix=${WINEPREFIX:-$HOME/.wine}
     "$wineserver" -w 9>&- || true
   fi
   # Exits at once, unsuccessfully, when a server already runs.
-  if "$wineserver" -p 2>/dev/null 9>&-; then
+  if "$wineserver" -p60 2>/dev/null 9>&-; then
     "$wine64" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
   fi
-} 9>"${TMPDIR:-/tmp}/wine-emulator-$(id -u).lock"
+} 9>"$prefix.lock"  # beside the prefix, which may not exist yet
 
 exec "$wine64" "$@"

@@ -6,17 +6,13 @@
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
-
-void AppendColour(std::string& out, std::uint32_t colour) {
-  out += std::to_string(PaletteRed(colour));
-  out += ';';
-  out += std::to_string(PaletteGreen(colour));
-  out += ';';
-  out += std::to_string(PaletteBlue(colour));
+void AppendColour(std::string* out, std::uint32_t colour) {
+  *out += std::to_string(PaletteRed(colour));
+  *out += ';';
+  *out += std::to_string(PaletteGreen(colour));
+  *out += ';';
+  *out += std::to_string(PaletteBlue(colour));
 }
-
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 // Whether text[i] reaches the terminal as a control character. A name byte 0x80..0x9F that
 // was not valid UTF-8 is held as a lone U+DC80..U+DC9F and would be written as that raw byte,
@@ -24,7 +20,7 @@ bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 // second half of an ordinary character.
 bool IsControlAt(std::u16string_view text, std::size_t i) {
   const char16_t unit = text[i];
-  if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) return true;
+  if (IsControlCharacter(unit)) return true;
   return unit >= 0xDC80 && unit <= 0xDC9F && (i == 0 || !IsHighSurrogate(text[i - 1]));
 }
 
@@ -32,9 +28,9 @@ bool IsControlAt(std::u16string_view text, std::size_t i) {
 
 std::string AttributeEscape(std::uint16_t attribute) {
   std::string out = "\x1b[38;2;";
-  AppendColour(out, kPalette[attribute & 0x0F]);
+  AppendColour(&out, kPalette[attribute & 0x0F]);
   out += ";48;2;";
-  AppendColour(out, kPalette[(attribute >> 4) & 0x0F]);
+  AppendColour(&out, kPalette[(attribute >> 4) & 0x0F]);
   out += 'm';
   return out;
 }
@@ -50,7 +46,7 @@ std::string TitleEscape(std::u16string_view title) {
 std::string TerminalText(std::u16string_view text) {
   std::u16string clean = DisplayText(text);
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (clean[i] != u'\n' && IsControlAt(text, i)) clean[i] = kReplacement;
+    if (clean[i] != u'\n' && IsControlAt(text, i)) clean[i] = kReplacementCharacter;
   }
   return Utf16ToUtf8(clean);
 }

@@ -88,7 +88,7 @@ void PosixConsole::Pause() {
   // Key mode is on before the prompt appears, so a key pressed on seeing it is never echoed.
   Write(kPausePrompt);
   char key;
-  (void)ReadOneByte(kInput, key);  // a key, the end of input or an error: the wait is over
+  (void)ReadOneByte(kInput, &key);  // a key, the end of input or an error: the wait is over
   if (key_mode) LeaveKeyMode();
   // The key is not echoed; the line still ends so that what follows starts on a new line.
   Write(u"\n");

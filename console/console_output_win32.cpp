@@ -303,6 +303,8 @@ std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
   const std::wstring wide_title(title.begin(), title.end());
   (void)SetConsoleTitleW(wide_title.c_str());
   (void)SetConsoleCP(kConsoleCodePage);
+  // Again, last: on some systems the console resets its output code page after the font or
+  // buffer changes above.
   (void)SetConsoleOutputCP(kConsoleCodePage);
   return console;
 }

@@ -1,11 +1,11 @@
 #include "console/display_text.h"
 
+#include "platform/utf.h"
+
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
-
 bool IsHidden(char16_t unit) {
-  return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || (unit >= 0x202A && unit <= 0x202E) ||
+  return IsControlCharacter(unit) || (unit >= 0x202A && unit <= 0x202E) ||
          (unit >= 0x2066 && unit <= 0x2069);
 }
 
@@ -15,7 +15,7 @@ std::u16string DisplayText(std::u16string_view text) {
   std::u16string shown(text);
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const bool line_end = shown[i] == u'\n' && i + 1 == shown.size();
-    if (!line_end && IsHidden(shown[i])) shown[i] = kReplacement;
+    if (!line_end && IsHidden(shown[i])) shown[i] = kReplacementCharacter;
   }
   return shown;
 }

@@ -14,7 +14,6 @@ class DurationTable {
 
   Entries::const_iterator begin() const { return entries_.begin(); }
   Entries::const_iterator end() const { return entries_.end(); }
-  std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
 
  private:

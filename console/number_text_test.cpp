@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <iomanip>
 #include <limits>
 #include <locale>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -30,14 +33,32 @@ class CommaNumpunct : public std::numpunct<char> {
   std::string do_grouping() const override { return "\3"; }
 };
 
+// Each check first shows that the locale changes how a number is usually formatted, so that
+// it would catch a formatter that follows the locale.
 TEST(NumberTextTest, DurationTextIgnoresTheGlobalLocale) {
   const std::locale previous =
       std::locale::global(std::locale(std::locale::classic(), new CommaNumpunct));
-  const char* c_locale = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  std::ostringstream stream;
+  stream << std::fixed << std::setprecision(2) << 1234.5;
+  const std::u16string text = DurationText(1234.5f);
+  std::locale::global(previous);
+  ASSERT_EQ(stream.str(), "1.234,50");
+  EXPECT_EQ(text, u"1234.50");
+}
+
+TEST(NumberTextTest, DurationTextIgnoresTheCLibraryLocale) {
+  // Installed locale names differ by system: glibc's, then the Windows C runtime's.
+  const char* set = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "German_Germany.1252", "French"}) {
+    if ((set = std::setlocale(LC_NUMERIC, name)) != nullptr) break;
+  }
+  if (set == nullptr) GTEST_SKIP() << "no C library locale with a decimal comma is installed";
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2f", 1234.5);
   const std::u16string text = DurationText(1234.5f);
   std::setlocale(LC_NUMERIC, "C");
-  std::locale::global(previous);
-  EXPECT_EQ(text, u"1234.50") << (c_locale ? c_locale : "C library locale unchanged");
+  ASSERT_STREQ(buffer, "1234,50") << set;
+  EXPECT_EQ(text, u"1234.50") << set;
 }
 
 }  // namespace

@@ -187,9 +187,9 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-long ReadOneByte(int fd, char& byte) {
+long ReadOneByte(int fd, char* byte) {
   for (;;) {
-    const ssize_t got = ::read(fd, &byte, 1);
+    const ssize_t got = ::read(fd, byte, 1);
     // A non-blocking descriptor (left so by whoever shares it) says EAGAIN: that is no key
     // yet, not the end of input, so the wait goes on in poll instead of ending or spinning.
     if (got >= 0 || (errno != EINTR && !((errno == EAGAIN || errno == EWOULDBLOCK) &&

@@ -32,6 +32,6 @@ void LeaveKeyMode();
 // call that failed. Safe to call from a signal handler.
 int WriteAll(int fd, std::string_view bytes);
 
-// Reads one byte from descriptor `fd` into `byte`, waiting for it also on a non-blocking
+// Reads one byte from descriptor `fd` into `*byte`, waiting for it also on a non-blocking
 // descriptor. Returns 1, 0 at the end of input, or -1 on an error.
-long ReadOneByte(int fd, char& byte);
+long ReadOneByte(int fd, char* byte);

@@ -7,6 +7,7 @@
 #include "flow/measure_paths.h"
 #include "flow/program_flow.h"
 #include "generator/music_config_writer.h"
+#include "generator/name_rules.h"
 #include "generator/name_warnings.h"
 #include "generator/output_naming.h"
 #include "platform/editor.h"

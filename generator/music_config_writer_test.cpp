@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/support/fake_output_file.h"
 
@@ -17,16 +16,28 @@ void Render(MusicConfigWriter& writer, std::u16string_view key, float seconds) {
   writer.End();
 }
 
-// The whole text is checked end to end; here, what only the writes show: one write per text,
-// counted in code units (a pair outside the BMP is two), low byte first.
+// The whole text is checked end to end; here, what only the writes show. Each text goes out
+// whole in one write ending in CR LF: header 2, definitions 2, block 8, closing 1. A pair
+// outside the BMP is two code units, four bytes, low byte first, where one code unit of the
+// BMP takes two.
 TEST(MusicConfigWriterTest, OneWritePerTextOfItsCodeUnits) {
-  FakeOutputFile file;
-  MusicConfigWriter writer(&file);
-  Render(writer, u"C:\\M\\\U0001D11E.ogg", 1.0f);
-  // Header 2, definitions 2, block 8, closing 1.
-  const std::vector<std::size_t> sizes = {32, 6, 102, 78, 26, 8, 52, 96, 40, 40, 30, 10, 8};
-  EXPECT_EQ(file.write_sizes(), sizes);
-  EXPECT_EQ(file.bytes().substr(0, 4), std::string("c\0l\0", 4));
+  FakeOutputFile outside, inside;
+  MusicConfigWriter outside_writer(&outside), inside_writer(&inside);
+  Render(outside_writer, u"C:\\M\\\U0001D11E.ogg", 1.0f);
+  Render(inside_writer, u"C:\\M\\\u00E9.ogg", 1.0f);
+  ASSERT_EQ(outside.write_sizes().size(), 13u);
+  std::size_t end = 0;
+  for (const std::size_t size : outside.write_sizes()) {
+    end += size;
+    EXPECT_TRUE(size >= 4 && outside.bytes().compare(end - 4, 4, "\r\0\n\0", 4) == 0) << end;
+  }
+  // The same bytes with each U+00E9 (E9 00) as the pair D834 DD1E.
+  std::string expected;
+  for (std::size_t i = 0; i + 1 < inside.bytes().size(); i += 2) {
+    const std::string unit = inside.bytes().substr(i, 2);
+    expected += unit == std::string("\xE9\0", 2) ? "\x34\xD8\x1E\xDD" : unit;
+  }
+  EXPECT_EQ(outside.bytes(), expected);
 }
 
 TEST(MusicConfigWriterTest, FailedOrShortWriteIsReported) {
@@ -45,22 +56,6 @@ TEST(MusicConfigWriterTest, FailedOrShortWriteIsReported) {
     Render(writer, u"C:\\M\\a.ogg", 1.0f);
     EXPECT_EQ(writer.WriteFailed(), c.failed) << c.capacity;
   }
-}
-
-// Names from Windows can hold any code units; only a surrogate pair is valid text.
-TEST(MusicConfigWriterTest, WhatTheFileCannotHold) {
-  const struct {
-    std::u16string text;
-    Unwritable found;
-  } cases[] = {
-      {u"\U0001D11E \u00FF \u2027 \u202A", Unwritable::kNone},
-      {u"a\u0085", Unwritable::kControlCharacter},
-      {u"a\u2029", Unwritable::kLineSeparator},
-      {{u'a', 0xD834}, Unwritable::kNotUnicode},                // high at the end
-      {{0xD834, u'a', 0xDD1E}, Unwritable::kNotUnicode},        // high, then no low
-      {{0xD834, 0xDD1E, 0xDD1E}, Unwritable::kNotUnicode},      // low after a pair
-  };
-  for (const auto& c : cases) EXPECT_EQ(FindUnwritable(c.text), c.found);
 }
 
 }  // namespace

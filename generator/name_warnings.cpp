@@ -5,7 +5,7 @@
 
 #include "console/number_text.h"
 #include "console/report.h"
-#include "generator/music_config_writer.h"
+#include "generator/name_rules.h"
 #include "platform/paths.h"
 
 namespace {
@@ -136,10 +136,10 @@ std::u16string Described(Unwritable found) {
   return u"";
 }
 
-void Append(std::u16string& reasons, std::u16string_view reason) {
+void Append(std::u16string* reasons, std::u16string_view reason) {
   if (reason.empty()) return;
-  if (!reasons.empty()) reasons += u"; ";
-  reasons += reason;
+  if (!reasons->empty()) *reasons += u"; ";
+  *reasons += reason;
 }
 
 std::u16string Quoted(std::u16string_view text) { return u"\"" + std::u16string(text) + u"\""; }
@@ -173,10 +173,10 @@ struct Track {
 
 // A valid class name stays with the first track holding it in table order. Tracks in the file
 // claim theirs before those left out, which would join them once renamed.
-void MarkKeptClassNames(std::vector<Track>& tracks) {
+void MarkKeptClassNames(std::vector<Track>* tracks) {
   std::set<std::u16string> claimed;
   for (const bool written : {true, false}) {
-    for (Track& track : tracks) {
+    for (Track& track : *tracks) {
       if (track.written != written || !IsClassName(track.class_name)) continue;
       track.keeps_class = claimed.insert(FoldedCase(track.class_name)).second;
     }
@@ -240,7 +240,7 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
     tracks.push_back(track);
   }
 
-  MarkKeptClassNames(tracks);
+  MarkKeptClassNames(&tracks);
 
   bool any_outside = false;
   for (std::size_t i = 0; i < tracks.size(); ++i) {
@@ -248,28 +248,28 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
     std::u16string reasons;
     std::u16string breakers;
     if (!track.written) {
-      Append(reasons, u"holds " + Described(FindUnwritable(track.file_name)) +
+      Append(&reasons, u"holds " + Described(FindUnwritable(track.file_name)) +
                           u", left out of the file");
     } else {
       if (track.class_name.empty()) {
-        Append(reasons, u"empty class name");
+        Append(&reasons, u"empty class name");
       } else if (!IsClassName(track.class_name)) {
-        Append(reasons, u"class name " + Quoted(track.class_name) +
+        Append(&reasons, u"class name " + Quoted(track.class_name) +
                             u" is not a letter or _ followed by letters, digits, _");
       }
-      Append(reasons, SharedNameReason(tracks, sharing[FoldedCase(track.class_name)], i));
+      Append(&reasons, SharedNameReason(tracks, sharing[FoldedCase(track.class_name)], i));
       breakers = BreakersIn(track.file_name, false);
-      Append(reasons, BreakerReason(breakers, u"its sound[] line"));
+      Append(&reasons, BreakerReason(breakers, u"its sound[] line"));
     }
     if (!track.written || !track.keeps_class || !breakers.empty()) {
       const std::u16string class_name = track.keeps_class
                                             ? std::u16string(track.class_name)
                                             : suggestions.FreeFrom(track.class_name);
-      Append(reasons, u"rename to " + RenamedFile(track, class_name));
+      Append(&reasons, u"rename to " + RenamedFile(track, class_name));
     }
     // One TRACK_PATH serves every track: the game looks for this one in the wrong folder.
     if (track.written && !SameFolder(track.folder, folder)) {
-      Append(reasons, u"in " + std::u16string(track.folder) + u", outside the TRACK_PATH folder");
+      Append(&reasons, u"in " + std::u16string(track.folder) + u", outside the TRACK_PATH folder");
       any_outside = true;
     }
     if (!reasons.empty()) warnings.push_back({std::u16string(track.file_name), reasons});
@@ -278,12 +278,12 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
   // The folder once, ahead of the tracks that point at it.
   std::u16string folder_reasons;
   if (const Unwritable found = FindUnwritable(folder); found != Unwritable::kNone) {
-    Append(folder_reasons, u"holds " + Described(found) + u", marked U+FFFD in TRACK_PATH");
+    Append(&folder_reasons, u"holds " + Described(found) + u", marked U+FFFD in TRACK_PATH");
   }
-  Append(folder_reasons, BreakerReason(BreakersIn(folder, true), u"the TRACK_PATH line"));
+  Append(&folder_reasons, BreakerReason(BreakersIn(folder, true), u"the TRACK_PATH line"));
   if (any_outside || !folder_reasons.empty()) {
     std::u16string reasons = u"TRACK_PATH folder, where the game looks for every track";
-    Append(reasons, folder_reasons);
+    Append(&reasons, folder_reasons);
     warnings.insert(warnings.begin(), {std::u16string(folder), reasons});
   }
   return warnings;

@@ -18,15 +18,15 @@ struct NameWarning {
 
 // The warnings for the file written from `table` (keys are full paths).
 //
-// First the TRACK_PATH folder (see TrackPathKey), when a track lies outside it or it holds
-// what the file cannot hold as it is or a character that breaks its #define line. Then, in
-// table order, each measured entry: whose file name cannot be written (it is left out of the
-// file); whose class name is empty, is not a letter or underscore followed by letters, digits
-// and underscores (ASCII), or is another written entry's too, ignoring ASCII case (naming the
-// others: by file name in the same folder, else by full path); whose file name holds a
-// character that ends or splits its macro argument or its sound[] line; or whose folder is not
-// the TRACK_PATH folder (SameFolder), naming that folder. One line per entry, its reasons
-// joined by "; ".
+// The rules explained are those of generator/name_rules.h. First the TRACK_PATH folder (see
+// TrackPathKey), when a track lies outside it or it holds what the file cannot hold as it is
+// (FindUnwritable) or a character that breaks its #define line. Then, in table order, each
+// measured entry: whose file name cannot be written (it is left out of the file); whose class
+// name is empty, is not a letter or underscore followed by letters, digits and underscores
+// (ASCII), or is another written entry's too, ignoring ASCII case (naming the others: by file
+// name in the same folder, else by full path); whose file name holds a character that ends or
+// splits its macro argument or its sound[] line; or whose folder is not the TRACK_PATH folder
+// (SameFolder), naming that folder. One line per entry, its reasons joined by "; ".
 //
 // Each entry to rename comes with a file name to rename it to. A valid class name stays with
 // the first entry holding it (entries in the file before those left out); any other entry

@@ -118,7 +118,10 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*
     ::close(fd);
     return nullptr;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK served the open only. It has no effect on a regular file's reads, so should
+  // clearing it fail, nothing changes.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags != -1) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   std::FILE* stream = ::fdopen(fd, "rb");
   if (stream == nullptr) {
     ::close(fd);

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <filesystem>
 #include <string>
 
 #include "platform/utf.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -27,12 +27,42 @@ TEST(PathsPosix, OutputFolderIsBesideTheProgramOrTheCurrentFolder) {
   EXPECT_EQ(OutputFolderPrefix(u"brevane"), u"");  // started by name through PATH
 }
 
-TEST(PathsPosix, FullPathJoinsTheCurrentFolderAndResolvesTheTextAsWindowsDoes) {
-  char folder[4096];
-  ASSERT_NE(::getcwd(folder, sizeof folder), nullptr);
-  const std::u16string current = Utf8ToUtf16(folder) + (std::string(folder) == "/" ? u"" : u"/");
-  EXPECT_EQ(FullPath(u"intro.ogg"), current + u"intro.ogg");
-  EXPECT_EQ(FullPath(u"./sub/../intro.ogg"), current + u"intro.ogg");
+// Runs `check` with `folder` as the current folder, then goes back.
+template <typename Check>
+void InFolder(const std::string& folder, Check check) {
+  const std::filesystem::path back = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  check();
+  std::filesystem::current_path(back);
+}
+
+// A relative path gives the path of the file it names, in its shortest spelling, also from a
+// current folder deeper than a first guess at its length.
+TEST(PathsPosix, FullPathOfARelativePathNamesTheSameFile) {
+  ScopedTempDir dir;
+  const std::string name(200, 'n'), deep = dir.File(name + "/" + name);
+  std::filesystem::create_directories(deep);
+  WriteBytes(deep + "/a.wav", "the file");
+  const std::u16string spellings[] = {u"a.wav", u"./a.wav",
+                                      u"../" + Utf8ToUtf16(name) + u"//a.wav"};
+  InFolder(deep, [&] {
+    for (const std::u16string& relative : spellings) {
+      const std::u16string full = FullPath(relative);
+      EXPECT_EQ(full.substr(0, 1), u"/");
+      EXPECT_EQ(full, FullPath(u"a.wav"));
+      EXPECT_EQ(full.find(u"/./"), std::u16string::npos);
+      EXPECT_EQ(full.find(u"/../"), std::u16string::npos);
+      EXPECT_EQ(ReadBytes(Utf16ToUtf8(full)), "the file") << Utf16ToUtf8(full);
+    }
+  });
+}
+
+TEST(PathsPosix, FullPathResolvesTheTextAsWindowsDoes) {
+  InFolder("/", [] {
+    EXPECT_EQ(FullPath(u"intro.ogg"), u"/intro.ogg");
+    EXPECT_EQ(FullPath(u"./sub/../intro.ogg"), u"/intro.ogg");
+    EXPECT_EQ(FullPath(u"../x/"), u"/x/");
+  });
   const struct {
     std::u16string path;
     std::u16string full;

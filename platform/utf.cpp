@@ -5,35 +5,34 @@
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;  // + byte value 0x80..0xFF
-constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-void AppendUtf16(std::u16string& out, char32_t code_point) {
+void AppendUtf16(std::u16string* out, char32_t code_point) {
   if (code_point < 0x10000) {
-    out.push_back(static_cast<char16_t>(code_point));
+    out->push_back(static_cast<char16_t>(code_point));
   } else {
     code_point -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (code_point >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (code_point & 0x3FF)));
+    out->push_back(static_cast<char16_t>(0xD800 + (code_point >> 10)));
+    out->push_back(static_cast<char16_t>(0xDC00 + (code_point & 0x3FF)));
   }
 }
 
-void AppendUtf8(std::string& out, char32_t code_point) {
+void AppendUtf8(std::string* out, char32_t code_point) {
   if (code_point < 0x80) {
-    out.push_back(static_cast<char>(code_point));
+    out->push_back(static_cast<char>(code_point));
   } else if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+    out->push_back(static_cast<char>(0xC0 | (code_point >> 6)));
+    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
   } else if (code_point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+    out->push_back(static_cast<char>(0xE0 | (code_point >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+    out->push_back(static_cast<char>(0xF0 | (code_point >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
   }
 }
 
@@ -82,7 +81,7 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
       out.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i])));
       ++i;
     } else {
-      AppendUtf16(out, code_point);
+      AppendUtf16(&out, code_point);
       i += length;
     }
   }
@@ -94,16 +93,15 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      AppendUtf8(&out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
       out.push_back(static_cast<char>(unit - kEscapeBase));
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
+    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+      AppendUtf8(&out, kReplacementCharacter);
     } else {
-      AppendUtf8(out, unit);
+      AppendUtf8(&out, unit);
     }
   }
   return out;

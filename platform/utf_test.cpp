@@ -13,8 +13,8 @@ TEST(Utf, ValidAndInvalidUtf8RoundTrip) {
     std::u16string text;
   } cases[] = {
       {"two- and three-byte", "K\xC3\xB6ln \xE6\x9B\xB2", u"K\u00F6ln \u66F2"},
-      {"surrogate pair, highest code point", "\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF",
-       u"\U0001F3B5\U0010FFFF"},
+      {"surrogate pairs, lowest and highest code point",
+       "\xF0\x90\x80\x80\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF", u"\U00010000\U0001F3B5\U0010FFFF"},
       // Every byte that is not part of valid UTF-8 becomes U+DC80..U+DCFF.
       {"latin-1 byte, stray continuation", "caf\xE9\x80", u"caf\xDCE9\xDC80"},
       {"truncated sequence at the end", "x\xE6\x9B", u"x\xDCE6\xDC9B"},

@@ -60,9 +60,11 @@ linux=brevane-$version-linux-x86_64
 cmake --install build-pkg-tar --strip --component programs --prefix "$stage/$linux"
 # The README names the oldest C and C++ libraries the programs run with: the newest symbol
 # versions they import.
+# (Assigned first: a failure inside the sed command's arguments would go unnoticed.)
 newest() { objdump -T "$stage/$linux"/bin/* | grep -o "$1_[0-9.]*" | sort -uV | tail -n 1; }
-sed -e "s/@GLIBC@/$(newest GLIBC | cut -d_ -f2)/" -e "s/@GLIBCXX@/$(newest GLIBCXX)/" \
-  packaging/README-linux.txt > "$stage/$linux/README"
+glibc=$(newest GLIBC | cut -d_ -f2)
+glibcxx=$(newest GLIBCXX)
+sed -e "s/@GLIBC@/$glibc/" -e "s/@GLIBCXX@/$glibcxx/" packaging/README-linux.txt > "$stage/$linux/README"
 cp LICENSE "$stage/$linux/LICENSE"
 # Every member gets the epoch's time: clamping to it would keep older times, and files installed
 # from the source tree keep their checkout's.

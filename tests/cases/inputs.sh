@@ -74,12 +74,14 @@ case $1 in
   generator_unwritable_names) d=$'in/Lieder f\xfcr'; mkdir "$d"; for n in a.wav $'b.w\xe9v' $'nel\xc2\x85.wav' $'ls\xe2\x80\xa8.wav' $'ps\xe2\x80\xa9.wav'; do wave "$d/$n" 8000 4000; done ;;
   generator_dangling_link) wave in/outro.wav 1000 5668; ln -s ../victim app/config.cpp ;;
   lister_leased_files) wave in/leased.wav 8000 16000; cp "$data/vorbis_stereo_44k.ogg" in/leased.ogg ;;
-  hostile_within_256mib) cp "$data"/../hostile/data/*.ogg in/; cp "$data/vorbis_stereo_44k.ogg" in/zz-good.ogg ;;
-  hostile_inputs) cd in; cp "$data"/../hostile/data/*.ogg .; cp "$data/vorbis_stereo_44k.ogg" zz-good.ogg; mkfifo fifo.ogg; mkdir folder.wav; : >empty.ogg
-    # 4 000 000 000 bytes declared at 4 000 000 a second, held as a sparse file: never read.
-    { fmt 1 2 1000000 16; chunk data 4000000000 ''; } | riff sparse.wav; truncate -s 4000000044 sparse.wav
-    deep=$(printf 'd%.0s' {1..200}); deep=$(printf "$deep/%.0s" {1..19}); mkdir -p "$deep"; wave "$deep$(printf 'n%.0s' {1..176}).wav" 8000 4000
-    wave one.wav 8000 2000; python3 -c 'import os; [os.link("one.wav", f"t{i}.wav") for i in range(10000, 11000, 2)]' ;;
+  hostile_ogg | hostile_within_256mib) cp "$data"/../hostile/data/*.ogg in/; cp "$data/vorbis_stereo_44k.ogg" in/zz-good.ogg ;;
+  hostile_not_regular_files) cd in; mkfifo fifo.ogg; mkdir folder.wav; : >empty.ogg ;;
+  # 4 000 000 000 bytes declared at 4 000 000 a second, held as a sparse file: never read.
+  hostile_sparse_wave) cd in; { fmt 1 2 1000000 16; chunk data 4000000000 ''; } | riff sparse.wav; truncate -s 4000000044 sparse.wav ;;
+  hostile_deep_path) cd in; deep=$(printf 'd%.0s' {1..200}); deep=$(printf "$deep/%.0s" {1..19}); mkdir -p "$deep"; wave "$deep$(printf 'n%.0s' {1..176}).wav" 8000 4000 ;;
+  # A thousand arguments: names linked to one file, each followed by one that does not exist.
+  hostile_many_arguments) wave in/one.wav 8000 2000; python3 -c 'import os; [os.link("in/one.wav", f"in/t{i}.wav") for i in range(10000, 11000, 2)]'
+    for i in {10000..10998..2}; do printf 't%d.wav\nt%d.ogg\n' $i $((i + 1)); done >more-args ;;
   encoders) n=0
     encode() { sox -D -n -r "$1" -c "$2" -b 16 in.wav synth 0.3 pinknoise vol 0.5; IN=in.wav OUT=$(printf 'in/e%02d.ogg' $n) bash -c "$3"; n=$((n + 1)); }
     for e in "8000 1 oggenc -Q -q -1" "11025 2 oggenc -Q" "22050 3 oggenc -Q -q 4" "44100 4 oggenc -Q" "44100 5 oggenc -Q" "48000 6 oggenc -Q -q 8" \

@@ -4,9 +4,10 @@
 #include <string>
 #include <string_view>
 
-// Shared helpers for the unit and end-to-end tests. Portable: they also run under Wine.
+// Shared helpers for the unit tests. Portable: they also run under Wine.
 
-// A fresh temporary folder, removed with everything in it when the object goes.
+// A fresh temporary folder, removed with everything in it when the object goes. When none can
+// be made, the constructor throws an exception with the reason, which fails the test running it.
 class ScopedTempDir {
  public:
   ScopedTempDir();

@@ -6,7 +6,7 @@
 
 #include "tests/support/test_support.h"
 
-// RIFF/WAVE bytes built field by field, for the probe tests and the end-to-end tests.
+// RIFF/WAVE bytes built field by field, for the probe's unit tests.
 
 // A chunk header declaring `size`, whatever follows it.
 inline std::string ChunkHeader(std::string_view id, std::uint32_t size) {
