@@ -144,7 +144,9 @@ std::string WithPageByte(std::string stream, std::size_t page, std::size_t at, c
 void ExpectVerdicts(const std::vector<std::tuple<const char*, std::string, V>>& rows) {
   for (const auto& [name, bytes, verdict] : rows) {
     MemoryByteSource source(bytes.data(), bytes.size());
-    EXPECT_EQ(static_cast<int>(verdict), static_cast<int>(CheckOggVorbisHeaders(source))) << name;
+    std::uint64_t area = 0;
+    EXPECT_EQ(static_cast<int>(verdict), static_cast<int>(CheckOggVorbisHeaders(source, area)))
+        << name;
   }
 }
 
