@@ -193,6 +193,33 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
   });
 }
 
+// Code lengths written entry by entry, and sparse codebooks, where only the entries marked
+// present have a length. Codebook 0 classifies the residue, so decoding searches it.
+TEST(OggHeaderCheckTest, ReadsCodeLengthsInEveryLayout) {
+  const auto book = [](std::vector<std::uint8_t> lengths, bool sparse) {
+    const auto entries = static_cast<std::uint32_t>(lengths.size());
+    return Make([&](Headers& h) { h.setup.books = {{1, entries, 0, 0, 0, lengths, sparse}}; });
+  };
+  const std::vector<std::uint8_t> absent(8, 0);
+  const auto with = [](std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+    return a.insert(a.end(), b.begin(), b.end()), a;
+  };
+  ExpectVerdicts({
+      {"lengths entry by entry", book({2, 1, 3, 3}, false), V::kSafe},
+      {"three 1-bit codes", book({1, 1, 1}, false), V::kBadSetup},
+      {"a 32-bit code", book({1, 32}, false), V::kBadSetup},
+      {"sparse, eight absent entries first", book(with(absent, {1, 2, 2}), true), V::kSafe},
+      {"sparse, three 1-bit codes among absent entries",
+       book(with(with(absent, {1, 1}), with(absent, {1})), true), V::kBadSetup},
+      // Two of eight present: the decoder keeps the codebook whole and searches it entry by
+      // entry, which a 31-bit code overflows; one of eight stays sparse, searched otherwise.
+      {"sparse, 31-bit codes in 2 of 8 entries", book(with({31, 31}, {0, 0, 0, 0, 0, 0}), true),
+       V::kUndefinedInDecoder},
+      {"sparse, a 31-bit code in 1 of 8 entries", book(with({31}, {0, 0, 0, 0, 0, 0, 0}), true),
+       V::kSafe},
+  });
+}
+
 TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
   const auto books = [](std::vector<CodebookShape> b) { return Make([&](Headers& h) { h.setup.books = b; }); };
   const auto classified = [](CodebookShape book, std::uint32_t residues) {
