@@ -153,12 +153,15 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
       {"65 537 comments", comment(CommentPacket("", std::vector<std::string>(65537))),
        V::kCommentsTooLarge},
       {"headers too large",
-       comment(CommentPacket(std::string(kMaxVorbisHeaderBytes - 16, 'x'), {})), V::kHeadersTooLarge},
+       comment(CommentPacket(std::string(kMaxVorbisHeaderBytes - 16, 'x'), {})),
+       V::kHeadersTooLarge},
   });
 }
 
 TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
-  const auto books = [](std::vector<CodebookShape> b) { return Make([&](Headers& h) { h.setup.books = b; }); };
+  const auto books = [](std::vector<CodebookShape> b) {
+    return Make([&](Headers& h) { h.setup.books = b; });
+  };
   const std::size_t setup_size = SetupPacket(SetupShape{}, 2).size();
   ExpectVerdicts({
       {"every field at its edge", Make([](Headers& h) {
@@ -221,7 +224,9 @@ TEST(OggHeaderCheckTest, ReadsCodeLengthsInEveryLayout) {
 }
 
 TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
-  const auto books = [](std::vector<CodebookShape> b) { return Make([&](Headers& h) { h.setup.books = b; }); };
+  const auto books = [](std::vector<CodebookShape> b) {
+    return Make([&](Headers& h) { h.setup.books = b; });
+  };
   const auto classified = [](CodebookShape book, std::uint32_t residues) {
     return Make([&](Headers& h) { h.setup.books = {book}, h.setup.residues = residues; });
   };

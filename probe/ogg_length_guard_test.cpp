@@ -58,7 +58,7 @@ TEST(OggLengthGuardTest, RefusesFilesTooLargeOrTooSlowToSearch) {
   EXPECT_FALSE(CanFindOggLength(zeros, kMaxOggFileSize + 1));
   // False page starts of the greatest size the segment count allows, a few bytes apart.
   std::string starts;
-  while (starts.size() < 65536) starts += std::string("OggS\0\0", 6) + std::string(20, '\0') + '\xff';
+  while (starts.size() < 65536) starts += "OggS" + std::string(22, '\0') + '\xff';
   std::string fewer = std::string(65536 - 3000, 'x') + starts.substr(0, 3000);
   for (const std::string& file : {starts, fewer}) {
     MemoryByteSource source(file.data(), file.size());
