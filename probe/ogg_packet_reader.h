@@ -16,7 +16,7 @@
 //
 // Reads `source` from offset 0 through a 64 KiB buffer (a little over 64 KiB with the page
 // header, whatever the file holds), and leaves its position unspecified.
-class OggPacketReader : public OggPageInput {
+class OggPacketReader final : public OggPageInput {
  public:
   // The end of packet, as the decoder's packet byte reader returns it.
   static constexpr int kEndOfPacket = -1;

@@ -70,8 +70,8 @@ BitWriter& BitWriter::operator()(std::uint64_t value, std::uint64_t count) {
 
 std::string IdentificationPacket(std::uint8_t channels, std::uint32_t rate, int short_exponent,
                                  int long_exponent) {
-  return "\x01vorbis" + Le(0, 4) + static_cast<char>(channels) + Le(rate, 4) + Le(0, 12) +
-         static_cast<char>(long_exponent << 4 | short_exponent) + '\x01';
+  return "\x01vorbis" + Le(0, 4) + static_cast<char>(channels) + Le(rate, 4) +
+         std::string(12, '\0') + static_cast<char>(long_exponent << 4 | short_exponent) + '\x01';
 }
 
 std::string CommentPacket(std::string_view vendor, const std::vector<std::string>& comments) {

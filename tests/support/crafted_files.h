@@ -10,7 +10,7 @@
 // header packets. The probe's unit tables build with these in memory; make_test_file writes
 // them for the end-to-end cases, the fuzz replay and the benchmarks.
 
-// `value` as `bytes` little-endian bytes.
+// `value` as `bytes` (up to 8) little-endian bytes.
 std::string Le(std::uint64_t value, int bytes);
 
 // A chunk header declaring `size`, whatever follows it.
