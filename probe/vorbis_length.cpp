@@ -9,6 +9,7 @@
 #include "probe/decoder_input.h"
 #include "probe/decoder_memory.h"
 #include "probe/ogg_header_check.h"
+#include "probe/ogg_length_guard.h"
 
 // Debian's header holds the whole decoder; its code is compiled elsewhere exactly once.
 #define STB_VORBIS_HEADER_ONLY
@@ -45,7 +46,7 @@ float VorbisSeconds(const std::u16string& path, int& decoder_opens,
   // The decoder trusts the header fields; malformed ones must never reach it. It also cannot
   // always find the length: those files are n/a rather than measured wrong or slowly.
   std::uint64_t needed = 0;
-  if (CheckOggVorbisHeaders(input->source(), &needed) != OggHeaderVerdict::kSafe ||
+  if (CheckOggVorbisHeaders(input->source(), needed) != OggHeaderVerdict::kSafe ||
       !CanFindOggLength(input->source(), input->size())) {
     return -1.0f;
   }
