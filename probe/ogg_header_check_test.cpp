@@ -8,135 +8,49 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/support/test_support.h"
+#include "tests/support/crafted_files.h"
 
 namespace {
 
 using V = OggHeaderVerdict;
 
-// Bits packed least significant first, as Vorbis packs them; calls chain: put(a, 8)(b, 16).
-struct BitWriter {
-  std::string bytes;
-  int used = 0;
-  BitWriter& operator()(std::uint32_t value, int count) {
-    for (int i = 0; i < count; ++i, ++used) {
-      if (used % 8 == 0) bytes += '\0';
-      if (i < 32 && ((value >> i) & 1) != 0) bytes.back() |= static_cast<char>(1 << (used % 8));
-    }
-    return *this;
-  }
-};
-
-std::string Le32(std::uint32_t value) {
-  std::string out;
-  for (int i = 0; i < 4; ++i) out += static_cast<char>(value >> (8 * i));
-  return out;
-}
-
-// A comment header: vendor, comments, framing bit.
-std::string Comment(const std::string& vendor, const std::vector<std::string>& comments) {
-  std::string out = "\x03vorbis" + Le32(static_cast<std::uint32_t>(vendor.size())) + vendor +
-                    Le32(static_cast<std::uint32_t>(comments.size()));
-  for (const std::string& c : comments) out += Le32(static_cast<std::uint32_t>(c.size())) + c;
-  return out + '\1';
-}
-
-// Every entry has a code of `code_length` bits; a lookup table holds `lookup_values` 1-bit values.
-struct Book {
-  std::uint32_t dimensions = 1, entries = 2, code_length = 16, lookup_type = 0, lookup_values = 0;
-};
-
-// The three header packets field by field, then `audio` packets; the defaults make a small
-// valid stereo stream with one codebook, floor, residue, mapping and mode.
+// The three header packets, then `audio` packets; the defaults make a small valid stereo
+// stream with one codebook, floor, residue, mapping and mode.
 struct Headers {
   // Channels at 11, rate at 12, block size exponents at 28 (long * 16 + short), framing bit.
-  std::string id =
-      std::string("\x01vorbis\0\0\0\0\2\x44\xAC", 14) + std::string(14, '\0') + "\xD8\x01";
+  std::string id = IdentificationPacket(2, 44100, 8, 13);
   // Vendor length at 7, comment count at 17, the comment's length at 21, the framing bit last.
-  std::string comment = Comment("tester", {"TITLE=x"});
-  std::vector<Book> books = {Book{}};
-  std::vector<std::uint32_t> floor_x;  // the floor's points after its two ends (4 bits each)
-  std::uint32_t residues = 1, submaps = 1, floor_type = 1, partition_size = 32;
+  std::string comment = CommentPacket("tester", {"TITLE=x"});
+  SetupShape setup;
   std::size_t setup_size = std::string::npos;  // setup bytes kept
   bool setup_own_page = false;                 // the setup packet starts a page
   std::vector<std::string> audio;
 };
 
-std::string SetupPacket(const Headers& h) {
-  BitWriter put;
-  put(static_cast<std::uint32_t>(h.books.size() - 1), 8);
-  for (const Book& b : h.books) {
-    int width = 0;
-    for (std::uint32_t left = b.entries; left != 0; left >>= 1) ++width;
-    // Ordered lengths: one run covers every entry.
-    put(0x564342, 24)(b.dimensions, 16)(b.entries, 24)(1, 1)(b.code_length - 1, 5);
-    put(b.entries, width)(b.lookup_type, 4);
-    if (b.lookup_type != 0) put(0, 32)(0, 32)(0, 4)(0, 1)(0, static_cast<int>(b.lookup_values));
-  }
-  put(0, 6)(0, 16);  // one time-domain placeholder
-  // One floor: a partition of class 0 (one point, no codebook) per point.
-  const auto points = static_cast<std::uint32_t>(h.floor_x.size());
-  put(0, 6)(h.floor_type, 16)(points, 5)(0, 4 * static_cast<int>(points));
-  if (points > 0) put(0, 3)(0, 2)(0, 8);
-  put(0, 2)(4, 4);
-  for (const std::uint32_t x : h.floor_x) put(x, 4);
-  put(h.residues - 1, 6);  // each classified by codebook 0; then one mapping
-  for (std::uint32_t i = 0; i < h.residues; ++i)
-    put(0, 16)(0, 24)(4096, 24)(h.partition_size - 1, 24)(0, 18);
-  const int many = h.submaps > 1;  // a submap per channel
-  put(0, 6)(0, 16)(many, 1)(h.submaps - 1, 4 * many)(0, 3)(0, many * 4 * h.id[11]);
-  for (std::uint32_t i = 0; i < h.submaps; ++i) put(0, 24);
-  put(0, 6)(0, 1)(0, 16)(0, 16)(0, 8)(1, 1);  // one mode, framing bit
-  return "\x05vorbis" + put.bytes;
-}
-
-// The stream of the default headers after `change`: laced into pages of at most 255
-// segments, the first packet alone on the first page, the last header packet ending a page.
-// No checksums: neither the check nor the decoder reads them.
+// The stream of the default headers after `change`: the first packet alone on the first page,
+// the last header packet ending a page.
 template <typename Change>
 std::string Make(Change change) {
   Headers h;
   change(h);
-  std::vector<std::string> packets = {h.id, h.comment, SetupPacket(h).substr(0, h.setup_size)};
+  std::vector<std::string> packets = {
+      h.id, h.comment, SetupPacket(h.setup, h.id[11]).substr(0, h.setup_size)};
   packets.insert(packets.end(), h.audio.begin(), h.audio.end());
-  std::string out, lacing, body;
-  char flags = 2;
-  const auto flush = [&]() {  // granule position 0, serial number 7, sequence number 0
-    out += std::string("OggS\0", 5) + flags + std::string(8, '\0') + '\x07' +
-           std::string(11, '\0') + static_cast<char>(lacing.size()) + lacing + body;
-    flags = lacing.back() == '\xFF' ? 1 : 0;
-    lacing.clear(), body.clear();
-  };
-  for (std::size_t p = 0; p < packets.size(); ++p) {
-    for (std::size_t offset = 0, size = 255; size == 255; offset += size) {
-      if (lacing.size() == 255) flush();
-      size = std::min<std::size_t>(255, packets[p].size() - offset);
-      lacing += static_cast<char>(size);
-      body += packets[p].substr(offset, size);
-    }
-    if (p == 0 || (p == 1 && h.setup_own_page) || p == 2 || p + 1 == packets.size()) flush();
-  }
-  return out;
+  return JoinPages(LacePackets(packets, h.setup_own_page ? std::vector<std::size_t>{0, 1, 2}
+                                                          : std::vector<std::size_t>{0, 2}));
 }
 
-// Where each page of `stream` starts.
-std::vector<std::size_t> PageStarts(const std::string& stream) {
-  std::vector<std::size_t> starts;
-  for (std::size_t at = 0; at + 27 <= stream.size();) {
-    starts.push_back(at);
-    const std::size_t segments = static_cast<unsigned char>(stream[at + 26]);
-    std::size_t size = 27 + segments;
-    for (std::size_t i = 0; i < segments; ++i) {
-      size += static_cast<unsigned char>(stream[at + 27 + i]);
-    }
-    at += size;
-  }
-  return starts;
+// Where page `page` of `stream` starts.
+std::size_t PageStart(const std::string& stream, std::size_t page) {
+  const std::vector<CraftedPage> pages = ParsePages(stream);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < page; ++i) at += pages[i].size();
+  return at;
 }
 
 // `stream` with page `page`'s flags (at 5) or serial number (at 14) byte set to `value`.
 std::string WithPageByte(std::string stream, std::size_t page, std::size_t at, char value) {
-  stream[PageStarts(stream)[page] + at] = value;
+  stream[PageStart(stream, page) + at] = value;
   return stream;
 }
 
@@ -144,7 +58,9 @@ std::string WithPageByte(std::string stream, std::size_t page, std::size_t at, c
 void ExpectVerdicts(const std::vector<std::tuple<const char*, std::string, V>>& rows) {
   for (const auto& [name, bytes, verdict] : rows) {
     MemoryByteSource source(bytes.data(), bytes.size());
-    EXPECT_EQ(static_cast<int>(verdict), static_cast<int>(CheckOggVorbisHeaders(source))) << name;
+    std::uint64_t area = 0;
+    EXPECT_EQ(static_cast<int>(verdict), static_cast<int>(CheckOggVorbisHeaders(source, area)))
+        << name;
   }
 }
 
@@ -154,21 +70,21 @@ TEST(OggHeaderCheckTest, ReadsPagesAsTheDecoderDoes) {
     return Make([&](Headers& h) { h.comment.resize(70000), h.audio = audio; });
   };
   const std::string good = pages({});
-  const std::size_t third = PageStarts(good)[2];
+  const std::size_t third = PageStart(good, 2);
   // The last comment spread over pages 1 and 2: where page 2 is not marked as continuing it,
   // the decoder reads one end of packet (-1) inside the comment, then goes on in page 2,
   // reading its framing bit from the comment's last byte.
   const auto long_comment = [](char fill) {
     return WithPageByte(Make([&](Headers& h) {
-      h.comment = Comment("tester", {"T=" + std::string(70000, fill)});
+      h.comment = CommentPacket("tester", {"T=" + std::string(70000, fill)});
     }), 2, 5, 0);
   };
   // A type bit of 0 marks an audio packet; the decoder reads every page up to the end of the
   // first one byte by byte. Packets of 70000 bytes span two pages (3 and 4).
   const std::string audio(100, '\0'), other(5 << 20, '\x01'), large(70000, '\x01');
   std::string split = pages({large, audio});
-  split.insert(PageStarts(split)[4], "x");
-  const std::size_t setup_page = PageStarts(Make([](Headers& h) { h.setup_own_page = true; }))[2];
+  split.insert(PageStart(split, 4), "x");
+  const std::size_t setup_page = PageStart(Make([](Headers& h) { h.setup_own_page = true; }), 2);
   ExpectVerdicts({
       {"a packet over two pages", good, V::kSafe},
       {"capture pattern", std::string(good).replace(3, 1, "T"), V::kBadPage},
@@ -188,7 +104,7 @@ TEST(OggHeaderCheckTest, ReadsPagesAsTheDecoderDoes) {
       // comment starts, it refuses the page; where the comment goes on, the page ends it and
       // the setup is looked for after it.
       {"no segments where the comment starts",
-       std::string(good).insert(PageStarts(good)[1], good.substr(PageStarts(good)[1], 26) + '\0'),
+       std::string(good).insert(PageStart(good, 1), good.substr(PageStart(good, 1), 26) + '\0'),
        V::kBadPage},
       {"no segments where the comment goes on",
        std::string(good).insert(third, good.substr(third, 26) + '\0'), V::kBadPage},
@@ -211,11 +127,11 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
   const auto comment = [](std::string packet) {
     return Make([&](Headers& h) { h.comment = packet; });
   };
-  const std::string plain = Comment("tester", {"TITLE=x"});
+  const std::string plain = CommentPacket("tester", {"TITLE=x"});
   const auto with = [&](std::size_t at, std::uint32_t value) {
-    return comment(std::string(plain).replace(at, 4, Le32(value)));
+    return comment(std::string(plain).replace(at, 4, Le(value, 4)));
   };
-  const std::string no_comments = Comment("tester", {});  // the count at 17, framing at 21
+  const std::string no_comments = CommentPacket("tester", {});  // the count at 17, framing at 21
   ExpectVerdicts({
       // The count's second byte read past the end, as -1 shifted left.
       {"vendor past the end", with(7, 23), V::kUndefinedInDecoder},
@@ -233,23 +149,26 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
       {"no framing byte", comment(plain.substr(0, plain.size() - 1)), V::kSafe},
       {"framing bit clear", comment(plain.substr(0, plain.size() - 1) + '\2'),
        V::kBadCommentHeader},
-      {"65 536 comments", comment(Comment("", std::vector<std::string>(65536))), V::kSafe},
-      {"65 537 comments", comment(Comment("", std::vector<std::string>(65537))),
+      {"65 536 comments", comment(CommentPacket("", std::vector<std::string>(65536))), V::kSafe},
+      {"65 537 comments", comment(CommentPacket("", std::vector<std::string>(65537))),
        V::kCommentsTooLarge},
       {"headers too large",
-       comment(Comment(std::string(kMaxVorbisHeaderBytes - 16, 'x'), {})), V::kHeadersTooLarge},
+       comment(CommentPacket(std::string(kMaxVorbisHeaderBytes - 16, 'x'), {})),
+       V::kHeadersTooLarge},
   });
 }
 
 TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
-  const auto books = [](std::vector<Book> b) { return Make([&](Headers& h) { h.books = b; }); };
-  const std::size_t setup_size = SetupPacket(Headers{}).size();
+  const auto books = [](std::vector<CodebookShape> b) {
+    return Make([&](Headers& h) { h.setup.books = b; });
+  };
+  const std::size_t setup_size = SetupPacket(SetupShape{}, 2).size();
   ExpectVerdicts({
       {"every field at its edge", Make([](Headers& h) {
-         h.id[11] = 16, h.id[28] = '\xD6', h.submaps = 15, h.floor_x = {1, 15};
+         h.id[11] = 16, h.id[28] = '\xD6', h.setup.submaps = 15, h.setup.floor_x = {1, 15};
          // Four 2-bit codes; 3^8 entries as libvorbis writes for type 1; for type 2, 2^16
          // entries with the values the total leaves.
-         h.books = {{1, 4, 2}, {8, 6561, 16, 1, 3}, {15, 65536, 16, 2, 15 << 16}};
+         h.setup.books = {{1, 4, 2}, {8, 6561, 16, 1, 3}, {15, 65536, 16, 2, 15 << 16}};
        }), V::kSafe},
       {"no channels", Make([](Headers& h) { h.id[11] = 0; }), V::kBadIdentification},
       {"17 channels", Make([](Headers& h) { h.id[11] = 17; }), V::kBadIdentification},
@@ -263,10 +182,10 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
        Make([&](Headers& h) { h.setup_size = setup_size - 1; }), V::kSafe},
       {"setup cut short", Make([](Headers& h) { h.setup_size = 12; }), V::kBadSetup},
       {"five 2-bit codes: no Huffman code", books({{1, 5, 2}}), V::kBadSetup},
-      {"floor points at one position", Make([](Headers& h) { h.floor_x = {3, 3}; }),
+      {"floor points at one position", Make([](Headers& h) { h.setup.floor_x = {3, 3}; }),
        V::kBadSetup},
-      {"floor type 0", Make([](Headers& h) { h.floor_type = 0; }), V::kBadSetup},
-      {"16 submaps", Make([](Headers& h) { h.submaps = 16; }), V::kUndefinedInDecoder},
+      {"floor type 0", Make([](Headers& h) { h.setup.floor_type = 0; }), V::kBadSetup},
+      {"16 submaps", Make([](Headers& h) { h.setup.submaps = 16; }), V::kUndefinedInDecoder},
       // Codebook 0 classifies the residue; codebook 1 is named by nothing.
       {"31-bit codes in 2 entries, searched", books({{1, 2, 31}}), V::kUndefinedInDecoder},
       {"31-bit codes in 2 entries, unused", books({{}, {1, 2, 31}}), V::kSafe},
@@ -277,17 +196,46 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
   });
 }
 
-TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
-  const auto books = [](std::vector<Book> b) { return Make([&](Headers& h) { h.books = b; }); };
-  const auto classified = [](Book book, std::uint32_t residues) {
-    return Make([&](Headers& h) { h.books = {book}, h.residues = residues; });
+// Code lengths written entry by entry, and sparse codebooks, where only the entries marked
+// present have a length. Codebook 0 classifies the residue, so decoding searches it.
+TEST(OggHeaderCheckTest, ReadsCodeLengthsInEveryLayout) {
+  const auto book = [](std::vector<std::uint8_t> lengths, bool sparse) {
+    const auto entries = static_cast<std::uint32_t>(lengths.size());
+    return Make([&](Headers& h) { h.setup.books = {{1, entries, 0, 0, 0, lengths, sparse}}; });
   };
-  const auto channels = [](char count) {
-    return Make([&](Headers& h) { h.id[11] = count, h.partition_size = 1; });
+  const std::vector<std::uint8_t> absent(8, 0);
+  const auto with = [](std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+    return a.insert(a.end(), b.begin(), b.end()), a;
   };
   ExpectVerdicts({
-      {"129 codebooks", books(std::vector<Book>(129)), V::kSafe},
-      {"256 codebooks", books(std::vector<Book>(256)), V::kSafe},
+      {"lengths entry by entry", book({2, 1, 3, 3}, false), V::kSafe},
+      {"three 1-bit codes", book({1, 1, 1}, false), V::kBadSetup},
+      {"a 32-bit code", book({1, 32}, false), V::kBadSetup},
+      {"sparse, eight absent entries first", book(with(absent, {1, 2, 2}), true), V::kSafe},
+      {"sparse, three 1-bit codes among absent entries",
+       book(with(with(absent, {1, 1}), with(absent, {1})), true), V::kBadSetup},
+      // Two of eight present: the decoder keeps the codebook whole and searches it entry by
+      // entry, which a 31-bit code overflows; one of eight stays sparse, searched otherwise.
+      {"sparse, 31-bit codes in 2 of 8 entries", book(with({31, 31}, {0, 0, 0, 0, 0, 0}), true),
+       V::kUndefinedInDecoder},
+      {"sparse, a 31-bit code in 1 of 8 entries", book(with({31}, {0, 0, 0, 0, 0, 0, 0}), true),
+       V::kSafe},
+  });
+}
+
+TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
+  const auto books = [](std::vector<CodebookShape> b) {
+    return Make([&](Headers& h) { h.setup.books = b; });
+  };
+  const auto classified = [](CodebookShape book, std::uint32_t residues) {
+    return Make([&](Headers& h) { h.setup.books = {book}, h.setup.residues = residues; });
+  };
+  const auto channels = [](char count) {
+    return Make([&](Headers& h) { h.id[11] = count, h.setup.partition_size = 1; });
+  };
+  ExpectVerdicts({
+      {"129 codebooks", books(std::vector<CodebookShape>(129)), V::kSafe},
+      {"256 codebooks", books(std::vector<CodebookShape>(256)), V::kSafe},
       // Codebook 0, small, classifies the residue.
       {"65 537 entries", books({{}, {1, 65537, 17}}), V::kSafe},
       {"65 dimensions", books({{65, 2}}), V::kSafe},

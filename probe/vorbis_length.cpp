@@ -9,6 +9,7 @@
 #include "probe/decoder_input.h"
 #include "probe/decoder_memory.h"
 #include "probe/ogg_header_check.h"
+#include "probe/ogg_length_guard.h"
 
 // Debian's header holds the whole decoder; its code is compiled elsewhere exactly once.
 #define STB_VORBIS_HEADER_ONLY
@@ -48,7 +49,7 @@ std::uint64_t MeasureWithin(const std::u16string& path, MemoryBudget::Grant& gra
   // always find the length: those files are n/a rather than measured wrong or slowly.
   std::uint64_t needed = 0;
   const bool passed =
-      CheckOggVorbisHeaders(input->source(), &needed) == OggHeaderVerdict::kSafe &&
+      CheckOggVorbisHeaders(input->source(), needed) == OggHeaderVerdict::kSafe &&
       CanFindOggLength(input->source(), input->size());
   // Cut short, the checks found an end that is not the file's: again, with room for more
   // header bytes and an area as large (the decoder copies the comment header into it).

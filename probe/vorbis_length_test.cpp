@@ -14,6 +14,7 @@
 #include "platform/utf.h"
 #include "probe/decoder_input.h"
 #include "probe/ogg_header_check.h"
+#include "probe/ogg_length_guard.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -74,7 +75,7 @@ TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
   for (const std::u16string& path : paths) {
     const std::unique_ptr<DecoderInput> input = DecoderInput::Open(path);
     std::uint64_t area = 0;
-    ASSERT_EQ(OggHeaderVerdict::kSafe, CheckOggVorbisHeaders(input->source(), &area));
+    ASSERT_EQ(OggHeaderVerdict::kSafe, CheckOggVorbisHeaders(input->source(), area));
     ASSERT_TRUE(CanFindOggLength(input->source(), input->size()));
     largest_need = std::max(largest_need, input->kept_bytes() + area);
   }

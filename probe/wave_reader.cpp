@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "probe/little_endian.h"
+
 namespace {
 
 constexpr std::uint64_t kChunkHeaderSize = 8;
@@ -11,16 +13,6 @@ constexpr std::uint16_t kFormatTagPcm = 1;
 // Small enough that the block read for the headers of a typical file costs nothing, large
 // enough that a run of tiny chunks costs one read per 64 headers.
 constexpr std::size_t kWalkBlockSize = 512;
-
-std::uint16_t DecodeU16(const unsigned char* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-std::uint32_t DecodeU32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[2]) << 16) |
-         (static_cast<std::uint32_t>(bytes[3]) << 24);
-}
 
 bool SameId(const char (&id)[4], const char (&expected)[5]) {
   return std::memcmp(id, expected, 4) == 0;
@@ -48,7 +40,6 @@ bool WaveReader::Open(std::unique_ptr<ByteSource> source) {
 
 void WaveReader::Close() {
   source_.reset();
-  riff_ = ChunkHeader{};
   riff_end_ = 0;
   format_ = WaveFormat{};
   extra_data_.reset();
@@ -56,11 +47,12 @@ void WaveReader::Close() {
 }
 
 bool WaveReader::ReadHeader() {
-  if (!source_->Seek(0) || !ReadChunkHeader(riff_) || !SameId(riff_.id, "RIFF")) return false;
+  ChunkHeader riff{};
+  if (!source_->Seek(0) || !ReadChunkHeader(riff) || !SameId(riff.id, "RIFF")) return false;
   char form_type[4];
   if (!ReadExact(form_type, sizeof form_type) || !SameId(form_type, "WAVE")) return false;
-  riff_end_ = riff_.data_offset + riff_.size;
-  const std::uint64_t children_start = riff_.data_offset + 4;
+  riff_end_ = riff.data_offset + riff.size;
+  const std::uint64_t children_start = riff.data_offset + 4;
 
   ChunkHeader fmt{};
   if (!FindChunk(children_start, "fmt ", fmt) || !source_->Seek(fmt.data_offset) ||
@@ -79,24 +71,24 @@ bool WaveReader::ReadHeader() {
 
 bool WaveReader::ReadChunkHeader(ChunkHeader& header) {
   const std::uint64_t start = source_->Tell();
-  unsigned char bytes[kChunkHeaderSize];
+  std::uint8_t bytes[kChunkHeaderSize];
   if (!ReadExact(bytes, sizeof bytes)) return false;
   header = DecodeChunkHeader(bytes, start);
   return true;
 }
 
-WaveReader::ChunkHeader WaveReader::DecodeChunkHeader(const unsigned char* bytes,
+WaveReader::ChunkHeader WaveReader::DecodeChunkHeader(const std::uint8_t* bytes,
                                                       std::uint64_t start) {
   ChunkHeader header{};
   std::memcpy(header.id, bytes, 4);
-  header.size = DecodeU32(bytes + 4);
+  header.size = LoadLe32(bytes + 4);
   header.data_offset = start + kChunkHeaderSize;
   header.pad = header.size & 1;
   return header;
 }
 
 bool WaveReader::FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found) {
-  unsigned char block[kWalkBlockSize];
+  std::uint8_t block[kWalkBlockSize];
   std::uint64_t block_start = 0;
   std::size_t block_size = 0;
   for (std::uint32_t visited = 0; visited < kMaxWaveChunkHeaders; ++visited) {
@@ -109,7 +101,7 @@ bool WaveReader::FindChunk(std::uint64_t position, const char (&id)[5], ChunkHea
       block_size = source_->Read(block, sizeof block);
       if (block_size < kChunkHeaderSize) return false;
     }
-    const unsigned char* bytes = block + (position - block_start);
+    const std::uint8_t* bytes = block + (position - block_start);
     const ChunkHeader header = DecodeChunkHeader(bytes, position);
     if (SameId(header.id, id)) {
       found = header;
@@ -123,21 +115,21 @@ bool WaveReader::FindChunk(std::uint64_t position, const char (&id)[5], ChunkHea
 
 bool WaveReader::ReadFormat(const ChunkHeader& fmt) {
   if (fmt.size < kFormatSize) return false;
-  unsigned char bytes[kFormatSize];
+  std::uint8_t bytes[kFormatSize];
   if (!ReadExact(bytes, sizeof bytes)) return false;
-  format_.format_tag = DecodeU16(bytes);
-  format_.channel_count = DecodeU16(bytes + 2);
-  format_.samples_per_second = DecodeU32(bytes + 4);
-  format_.average_bytes_per_second = DecodeU32(bytes + 8);
-  format_.block_align = DecodeU16(bytes + 12);
-  format_.bits_per_sample = DecodeU16(bytes + 14);
+  format_.format_tag = LoadLe16(bytes);
+  format_.channel_count = LoadLe16(bytes + 2);
+  format_.samples_per_second = LoadLe32(bytes + 4);
+  format_.average_bytes_per_second = LoadLe32(bytes + 8);
+  format_.block_align = LoadLe16(bytes + 12);
+  format_.bits_per_sample = LoadLe16(bytes + 14);
   if (format_.format_tag == kFormatTagPcm) return true;
 
   // Deliberately not bounded by the chunk's size: a 16-byte non-PCM chunk takes its extra
   // size from the bytes that follow it.
-  unsigned char extra_size[2];
+  std::uint8_t extra_size[2];
   if (!ReadExact(extra_size, sizeof extra_size)) return false;
-  format_.extra_size = DecodeU16(extra_size);
+  format_.extra_size = LoadLe16(extra_size);
   if (format_.extra_size == 0) return true;
   extra_data_.reset(new (std::nothrow) std::uint8_t[format_.extra_size]);
   return extra_data_ != nullptr && ReadExact(extra_data_.get(), format_.extra_size);

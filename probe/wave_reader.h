@@ -60,7 +60,6 @@ class WaveReader {
   // Releases the source and the format record. Does nothing when already closed.
   void Close();
 
-  bool is_open() const { return source_ != nullptr; }
   // The `data` chunk's declared size in bytes; 0 unless open.
   std::uint32_t data_size() const { return data_size_; }
   // The format record; all zero unless open.
@@ -80,13 +79,12 @@ class WaveReader {
   bool ReadHeader();
   bool ReadChunkHeader(ChunkHeader& header);
   // The 8 header bytes of the chunk that starts at file offset `start`.
-  static ChunkHeader DecodeChunkHeader(const unsigned char* bytes, std::uint64_t start);
+  static ChunkHeader DecodeChunkHeader(const std::uint8_t* bytes, std::uint64_t start);
   bool FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found);
   bool ReadFormat(const ChunkHeader& fmt);
   bool ReadExact(void* buffer, std::size_t size);
 
   std::unique_ptr<ByteSource> source_;
-  ChunkHeader riff_{};
   std::uint64_t riff_end_ = 0;  // the RIFF chunk's declared end, which bounds its children
   WaveFormat format_;
   std::unique_ptr<std::uint8_t[]> extra_data_;

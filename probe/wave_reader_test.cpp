@@ -8,7 +8,7 @@
 #include <tuple>
 #include <utility>
 
-#include "tests/support/wave_bytes.h"
+#include "tests/support/crafted_files.h"
 
 namespace {
 
@@ -42,12 +42,12 @@ TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
   const std::string float16_fmt = Chunk("fmt ", FormatBody(3, 1, 8000, 32));
   const std::string data = Chunk("data", std::string(10, 'x'));
   std::string extensible = FormatBody(0xFFFE, 2, 96000, 24);
-  AppendU16(extensible, 22);
+  extensible += Le(22, 2);
   extensible += std::string(22, 'x');
   std::string pcm18 = FormatBody(1, 2, 44100, 16);
-  AppendU16(pcm18, 0x7777);  // PCM has no extra size: ignored
+  pcm18 += Le(0x7777, 2);  // PCM has no extra size: ignored
   std::string huge_extra = FormatBody(0xFFFE, 2, 44100, 16);
-  AppendU16(huge_extra, 0xFFFF);
+  huge_extra += Le(0xFFFF, 2);
   std::string empty_chunks;
   for (int i = 0; i < 20000; ++i) empty_chunks += ChunkHeader("JUNK", 0);
   std::string spaced;  // every header a new read

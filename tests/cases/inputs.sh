@@ -5,25 +5,13 @@
 set -euo pipefail
 data=$CASES/../data
 
-# Little-endian unsigned VALUE in BYTES bytes.
-le() { local i byte; for ((i = 0; i < $2; i++)); do printf -v byte '\\x%02x' $((($1 >> 8 * i) & 255)); printf "$byte"; done; }
-# chunk ID SIZE [BODY]: a chunk header declaring SIZE, then BODY (printf format) or SIZE bytes
-# of 8-bit silence, then the pad byte an odd SIZE needs.
-chunk() {
-  printf '%s' "$1"; le "$2" 4
-  if [ $# -gt 2 ]; then printf "$3"; else head -c "$2" /dev/zero | tr '\0' '\200'; fi
-  [ $(($2 % 2)) -eq 0 ] || printf '\0'
-}
-# fmt TAG CHANNELS RATE BITS [EXTRA]: a format chunk, 16 bytes plus EXTRA (printf format).
-fmt() {
-  local align=$(($2 * (($4 + 7) / 8))) extra=${5:-}
-  printf 'fmt '; le $((16 + $(printf "$extra" | wc -c))) 4
-  le "$1" 2; le "$2" 2; le "$3" 4; le $(($3 * align)) 4; le "$align" 2; le "$4" 2; printf "$extra"
-}
-# riff PATH: a RIFF/WAVE file of the chunks on standard input.
-riff() { local t; t=$(mktemp); cat >"$t"; { printf RIFF; le $((4 + $(stat -c %s "$t"))) 4; printf WAVE; cat "$t"; } >"$1"; rm -f "$t"; }
-# wave PATH RATE BYTES: mono 8-bit PCM, BYTES * 1000 / RATE ms.
-wave() { { fmt 1 1 "$2" 8; chunk data "$3"; } | riff "$1"; }
+# The builders of crafted files, from tests/support/make_test_file (its usage lists them), at
+# $MAKE_TEST_FILE or else in build/: le VALUE BYTES, chunk ID SIZE [BODY], fmt TAG CHANNELS RATE
+# BITS [EXTRA] write to standard output; riff PATH wraps the chunks on standard input; wave PATH
+# RATE BYTES is mono 8-bit PCM.
+make_test_file() { "${MAKE_TEST_FILE:-$CASES/../../build/bin/make_test_file}" "$@"; }
+le() { make_test_file le "$@"; }; chunk() { make_test_file chunk "$@"; }; fmt() { make_test_file fmt "$@"; }
+riff() { make_test_file riff "$@"; }; wave() { make_test_file wave "$@"; }
 
 case $1 in
   lister_order) wave in/b.wav 8000 12345; wave in/A.wav 8000 16000; mkdir in/x in/y; wave in/x/same.wav 8000 26000; wave in/y/same.wav 8000 16000 ;;
@@ -93,12 +81,12 @@ case $1 in
     # Cover art: a 600 KiB comment over many pages; and a chained file, one stream after another.
     cp in/e01.ogg in/art.ogg; head -c 460000 /dev/urandom | base64 -w0 | sed 's/^/METADATA_BLOCK_PICTURE=/' >tag; vorbiscomment -a -c tag in/art.ogg
     cat in/e00.ogg in/e01.ogg >in/chained.ogg ;;
-  # Real encoder files in the shapes the decoder reads its own way (tests/fuzz/ogg_shapes.py); a
+  # Real encoder files in the shapes the decoder reads its own way (make_test_file shapes); a
   # comment header over two pages, its last comment ending in an odd byte, for one of them.
   ogg_header_shapes) sox -D -n -r 44100 -c 2 -b 16 in.wav synth 0.3 pinknoise vol 0.5; cd in
     oggenc -Q -t x -o a.ogg ../in.wav; sox ../in.wav -C 3 b.ogg; ffmpeg -loglevel error -i ../in.wav -c:a libvorbis c.ogg
     ffmpeg -loglevel error -i ../in.wav -c:a vorbis -strict -2 d.ogg; cp a.ogg long.ogg; python3 -c 'print("NOTE=" + "abc" * 23334)' >../tag; vorbiscomment -a -c ../tag long.ogg
-    for f in a b c d; do python3 "$CASES/../fuzz/ogg_shapes.py" $f.ogg .; done; python3 "$CASES/../fuzz/ogg_shapes.py" long.ogg . continued-unflagged ;;
+    for f in a b c d; do make_test_file shapes $f.ogg .; done; make_test_file shapes long.ogg . continued-unflagged ;;
   # Cover art as taggers embed it: a front-cover PNG in a picture block, as base64.
   cover_art | cover_art_within_16mib) sox -D -n -r 44100 -c 2 -b 16 in.wav synth 0.3 pinknoise vol 0.5; oggenc -Q -o in/plain.ogg in.wav
     for size in 12.6:12603198 24:24000000; do cp in/plain.ogg "in/art-${size%:*}MB.ogg"; python3 -c 'import base64, os, struct, sys; n = int(sys.argv[1])
@@ -119,6 +107,6 @@ print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, 
   probe_edges) cd in; ogg=$data/vorbis_stereo_44k.ogg; starts() { for i in {1..7700}; do printf "OggS\\$1\377\377\377\377"; done; }
     head -c 4402 "$ogg" >cut.ogg; { cat "$ogg"; starts 1; } >other-version.ogg; { cat "$ogg"; starts 0; head -c 65536 /dev/zero | tr '\0' a; } >starts-then-64k.ogg
     { printf RIFF; le 4294967295 4; printf WAVE; fmt 1 2 44100 16; printf JUNK; le 4294967040 4; } >far-data.wav; { printf data; le 1000000 4; } | dd of=far-data.wav bs=1 seek=4294967084 conv=notrunc status=none ;;
-  # Files crafted to make a reader or the decoder walk, search or allocate for long (bench/stress.py).
-  probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; python3 "$CASES/../../bench/stress.py" --make in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
+  # Files crafted to make a reader or the decoder walk, search or allocate for long.
+  probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; make_test_file limits "$data/vorbis_stereo_44k.ogg" in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
 esac

@@ -19,6 +19,7 @@
 #include "probe/byte_source.h"
 #include "probe/duration_probe.h"
 #include "probe/ogg_header_check.h"
+#include "probe/ogg_length_guard.h"
 #include "probe/vorbis_length.h"
 #include "probe/wave_reader.h"
 
@@ -84,7 +85,8 @@ bool DecoderLength(const std::string& path, unsigned int& frames, unsigned int& 
 void CompareWithDecoder(const std::uint8_t* data, std::size_t size, const std::string& path,
                         float ogg_seconds) {
   MemoryByteSource source(data, size);
-  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source);
+  std::uint64_t area = 0;
+  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, area);
   const bool passed = verdict == OggHeaderVerdict::kSafe && CanFindOggLength(source, size);
   if (!passed && !IsDecoderRefusal(verdict)) return;
   unsigned int frames = 0, rate = 0;

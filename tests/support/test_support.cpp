@@ -47,13 +47,3 @@ std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-void AppendU16(std::string& out, std::uint16_t value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>(value >> 8));
-}
-
-void AppendU32(std::string& out, std::uint32_t value) {
-  AppendU16(out, static_cast<std::uint16_t>(value & 0xFFFF));
-  AppendU16(out, static_cast<std::uint16_t>(value >> 16));
-}

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,7 +25,3 @@ class ScopedTempDir {
 void WriteBytes(const std::string& path, std::string_view bytes);
 // The whole file, or an empty string when it cannot be read.
 std::string ReadBytes(const std::string& path);
-
-// Little-endian field writers for crafting binary files byte by byte.
-void AppendU16(std::string& out, std::uint16_t value);
-void AppendU32(std::string& out, std::uint32_t value);

@@ -1,0 +1,146 @@
+#include "probe/ogg_packet_reader.h"
+
+#include <algorithm>
+
+void OggPacketReader::CountPages(std::uint64_t cap) {
+  counted_ = 0;
+  cap_ = cap;
+}
+
+std::uint8_t OggPacketReader::Get8() {
+  std::uint8_t byte = 0;
+  if (!NextByte(byte)) eof_ = true;
+  return byte;
+}
+
+bool OggPacketReader::GetN(std::uint8_t* out, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!NextByte(out[i])) break;
+    if (i + 1 == size) return true;
+  }
+  // fread of one item of no bytes reads none, which the decoder takes for the end of the file.
+  eof_ = true;
+  return false;
+}
+
+bool OggPacketReader::StartPage() {
+  if (over_cap_ || ReadOggPageHeader(*this, page_) != OggPageRead::kPage) return false;
+  counted_ += page_.size();
+  if (counted_ > cap_) {
+    over_cap_ = true;
+    return false;
+  }
+  next_seg_ = 0;
+  return true;
+}
+
+bool OggPacketReader::StartPacket() {
+  while (next_seg_ == -1) {
+    if (!StartPage() || (page_.flags & kOggContinuedPacket) != 0) return false;
+  }
+  last_seg_ = false;
+  bytes_in_seg_ = 0;
+  false_end_ = false;
+  return true;
+}
+
+int OggPacketReader::NextSegment() {
+  if (last_seg_) return 0;
+  if (next_seg_ == -1) {
+    if (!StartPage()) {
+      last_seg_ = true;
+      return 0;
+    }
+    // The decoder reports an error and returns the end of the packet, but does not mark the
+    // packet ended: the next read goes on in this page.
+    if ((page_.flags & kOggContinuedPacket) == 0) {
+      false_end_ = true;
+      return 0;
+    }
+  }
+  const int length = page_.lacing[next_seg_++];
+  if (length < 255) last_seg_ = true;
+  if (next_seg_ >= page_.segment_count) next_seg_ = -1;
+  bytes_in_seg_ = length;
+  return length;
+}
+
+int OggPacketReader::Get8Packet() {
+  if (bytes_in_seg_ == 0 && (last_seg_ || NextSegment() == 0)) return kEndOfPacket;
+  --bytes_in_seg_;
+  return Get8();
+}
+
+std::uint32_t OggPacketReader::Get32Packet(bool& undefined) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) {
+    const int byte = Get8Packet();
+    if (byte == kEndOfPacket && (i == 1 || i == 2)) undefined = true;
+    value += static_cast<std::uint32_t>(byte) << (8 * i);
+  }
+  return value;
+}
+
+void OggPacketReader::DropPacketBytes(std::uint64_t count) {
+  while (count > 0) {
+    if (bytes_in_seg_ == 0) {
+      if (last_seg_) return;  // every further read is an end of packet
+      if (NextSegment() == 0) {
+        --count;
+        continue;
+      }
+    }
+    const int take = static_cast<int>(std::min<std::uint64_t>(count, bytes_in_seg_));
+    Consume(static_cast<std::uint64_t>(take));
+    bytes_in_seg_ -= take;
+    count -= static_cast<std::uint64_t>(take);
+  }
+}
+
+void OggPacketReader::FlushPacket() {
+  for (;;) {
+    if (bytes_in_seg_ == 0 && (last_seg_ || NextSegment() == 0)) return;
+    Consume(static_cast<std::uint64_t>(bytes_in_seg_));
+    bytes_in_seg_ = 0;
+  }
+}
+
+void OggPacketReader::SkipPacketBySeeking() {
+  int length = bytes_in_seg_;
+  do {
+    position_ += static_cast<std::uint64_t>(length);  // a seek: nothing is read
+    bytes_in_seg_ = 0;
+    length = NextSegment();
+  } while (length != 0);
+}
+
+bool OggPacketReader::NextByte(std::uint8_t& byte) {
+  if (position_ - buffer_start_ >= buffer_size_ && !Refill()) return false;
+  byte = buffer_[static_cast<std::size_t>(position_++ - buffer_start_)];
+  return true;
+}
+
+void OggPacketReader::Consume(std::uint64_t size) {
+  while (size > 0) {
+    if (position_ - buffer_start_ >= buffer_size_ && !Refill()) {
+      eof_ = true;
+      return;
+    }
+    const std::uint64_t take = std::min(size, buffer_start_ + buffer_size_ - position_);
+    position_ += take;
+    size -= take;
+  }
+}
+
+bool OggPacketReader::Refill() {
+  buffer_start_ = position_;
+  buffer_size_ = 0;
+  if (position_ >= end_) return false;
+  if (!source_.Seek(position_)) {
+    end_ = position_;
+    return false;
+  }
+  buffer_size_ = source_.Read(buffer_.data(), buffer_.size());
+  if (buffer_size_ < buffer_.size()) end_ = position_ + buffer_size_;
+  return buffer_size_ > 0;
+}

@@ -1,0 +1,370 @@
+// make_test_file: writes crafted files (crafted_files.h) for the end-to-end cases, the fuzz
+// replay and the benchmarks; run it without arguments for its usage. Exits 1 on bad arguments
+// or a failed write.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/crafted_files.h"
+
+namespace {
+
+constexpr char kUsage[] = R"(Usage: make_test_file COMMAND ARGS...
+  le VALUE BYTES                    VALUE in BYTES little-endian bytes, to standard output
+  chunk ID SIZE [BODY]              a chunk declaring SIZE: BODY or SIZE bytes of 8-bit silence,
+                                    and a pad byte for an odd SIZE, to standard output
+  fmt TAG CHANNELS RATE BITS [EXTRA]  a format chunk, 16 bytes plus EXTRA, to standard output
+  riff PATH                         a RIFF/WAVE file of the chunks on standard input
+  wave PATH RATE BYTES              mono 8-bit PCM: BYTES * 1000 / RATE ms
+  shapes SOURCE.ogg FOLDER [SHAPE...]  copies of SOURCE, each changed in one place (all)
+  limits SOURCE.ogg FOLDER NAME...  files that make a reader or the decoder walk, search or
+                                    allocate for long, around SOURCE's headers and audio
+BODY and EXTRA take the escapes \0 (a zero byte) and \\.
+)";
+
+[[noreturn]] void Fail(const std::string& message) {
+  std::cerr << "make_test_file: " << message << "\n";
+  std::exit(1);
+}
+
+// BODY or EXTRA as the shell's printf writes it: \0 a zero byte, \\ a backslash.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool escaped = text[i] == '\\' && i + 1 < text.size();
+    if (escaped) ++i;
+    out += escaped && text[i] == '0' ? '\0' : text[i];
+  }
+  return out;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail("cannot read " + path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// `head`, then a hole up to `size` bytes less `tail`, then `tail`: sparse where the file system
+// allows, so that files of many GiB cost no disk.
+void WriteFile(const std::string& path, const std::string& head, std::uint64_t size = 0,
+               const std::string& tail = "") {
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << head;
+    if (!tail.empty()) out.seekp(static_cast<std::streamoff>(size - tail.size())) << tail;
+    if (!out.flush()) Fail("cannot write " + path);
+  }
+  std::error_code error;
+  if (size > head.size()) std::filesystem::resize_file(path, size, error);
+  if (error) Fail("cannot size " + path);
+}
+
+std::string FormatChunk(const std::vector<std::string>& args) {
+  const std::string extra = args.size() > 4 ? Unescape(args[4]) : "";
+  const auto arg = [&](int i) { return std::stoul(args[i]); };
+  return ChunkHeader("fmt ", static_cast<std::uint32_t>(16 + extra.size())) +
+         FormatBody(static_cast<std::uint16_t>(arg(0)), static_cast<std::uint16_t>(arg(1)),
+                    static_cast<std::uint32_t>(arg(2)), static_cast<std::uint16_t>(arg(3))) +
+         extra;
+}
+
+std::string SilentChunk(const std::string& id, std::uint64_t size, const std::string* body) {
+  return ChunkHeader(id, static_cast<std::uint32_t>(size)) +
+         (body != nullptr ? Unescape(*body) : std::string(size, '\x80')) +
+         std::string(size % 2, '\0');
+}
+
+// The largest r with r^dimensions <= entries.
+std::uint32_t Lookup1Values(std::uint32_t entries, std::uint32_t dimensions) {
+  auto root = static_cast<std::uint32_t>(std::floor(std::pow(entries, 1.0 / dimensions)));
+  while (std::pow(root + 1.0, dimensions) <= entries) ++root;
+  while (std::pow(root, dimensions) > entries) --root;
+  return root;
+}
+
+int BitAt(const std::string& bytes, std::uint64_t at) {
+  return at / 8 < bytes.size() ? (bytes[at / 8] >> at % 8) & 1 : 0;
+}
+
+// `setup` with `books` added after its own codebooks, which are walked to find their end.
+std::string WithCodebooks(const std::string& setup, const std::vector<CodebookShape>& books) {
+  std::uint64_t end = 56;
+  const auto read = [&](int count) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < count; ++i) value |= std::uint64_t(BitAt(setup, end++)) << i;
+    return value;
+  };
+  const auto width = [](std::uint64_t value) { return value == 0 ? 0 : 1 + int(std::log2(value)); };
+  for (std::uint64_t book = read(8) + 1; book > 0; --book) {
+    if (read(24) != 0x564342) Fail("codebook sync pattern");
+    const auto dimensions = std::uint32_t(read(16)), entries = std::uint32_t(read(24));
+    if (read(1) != 0) {  // ordered: runs of lengths
+      read(5);
+      for (std::uint64_t entry = 0; entry < entries;) entry += read(width(entries - entry));
+    } else if (read(1) != 0) {  // sparse
+      for (std::uint32_t i = 0; i < entries; ++i) read(read(1) != 0 ? 5 : 0);
+    } else {
+      end += 5 * std::uint64_t{entries};
+    }
+    if (const std::uint64_t lookup = read(4); lookup != 0) {
+      read(64);
+      const std::uint64_t value_bits = read(4) + 1;
+      end += 1 + value_bits * (lookup == 1 ? Lookup1Values(entries, dimensions)
+                                           : std::uint64_t{entries} * dimensions);
+    }
+  }
+  const std::size_t count = std::uint8_t(setup[7]) + 1 + books.size();
+  if (count > 256) Fail("at most 256 codebooks");
+  BitWriter put;
+  for (std::uint64_t i = 0; i < 8 * setup.size(); ++i) {
+    if (i == end) {
+      for (const CodebookShape& book : books) WriteCodebook(put, book);
+    }
+    put(i >= 56 && i < 64 ? (count - 1) >> (i - 56) : BitAt(setup, i), 1);
+  }
+  return put.bytes();
+}
+
+// Copies of an Ogg Vorbis file in shapes the decoder reads its own way: name -> the changed
+// pages. Most it opens as it opens the source; three it mishandles (noted), which the route
+// must call n/a. The source needs a comment; continued-unflagged needs a comment header over
+// two pages whose last comment ends in an odd byte (the decoder reads its framing bit there).
+std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) {
+  const std::vector<CraftedPage> pages = ParsePages(file);
+  std::size_t after = 0;
+  const std::vector<std::string> headers = JoinPackets(pages, 3, after);
+  if (headers.size() < 3) Fail("fewer than three header packets");
+  const std::string &comment = headers[1], &setup = headers[2];
+  const auto le32 = [&](std::size_t at) {
+    if (at + 4 > comment.size()) Fail("comment header fields past its end");
+    return std::uint32_t(std::uint8_t(comment[at])) | std::uint8_t(comment[at + 1]) << 8 |
+           std::uint8_t(comment[at + 2]) << 16 | std::uint32_t(std::uint8_t(comment[at + 3])) << 24;
+  };
+  const std::size_t count_at = 11 + std::size_t{le32(7)};
+  std::size_t last_at = 0;  // the last comment's length
+  for (std::size_t i = le32(count_at), at = count_at + 4; i > 0; --i, at += 4 + le32(last_at)) {
+    last_at = at;
+  }
+  if (last_at == 0) Fail("no comment");
+  // The identification page, the comment and setup packets laced afresh, the other pages.
+  const auto relaced = [&](const std::string& new_comment, const std::string& new_setup) {
+    std::vector<CraftedPage> out = {pages[0]};
+    for (const CraftedPage& page : LacePackets({new_comment, new_setup}, {}, pages[0].serial, 1,
+                                               false)) {
+      out.push_back(page);
+    }
+    for (std::size_t i = after; i < pages.size(); ++i) {
+      out.push_back(pages[i]);
+      out.back().sequence = std::uint32_t(out.size() - 1);
+    }
+    return out;
+  };
+  const auto flags = [&](std::size_t page, std::uint8_t set, std::uint8_t clear) {
+    std::vector<CraftedPage> out = pages;
+    out[page].flags = (out[page].flags | set) & ~clear;
+    return out;
+  };
+  std::map<std::string, std::vector<CraftedPage>> out;
+  // Bits past the setup header's end read as 0.
+  out["setup-cut"] = relaced(comment, setup.substr(0, setup.size() - 1));
+  // Serial numbers are never compared.
+  out["other-serial"] = pages;
+  out["other-serial"][1].serial ^= 0x5A5A;
+  // Mishandled: the comment count read past the packet's end, where the decoder shifts -1.
+  out["vendor-past-end"] =
+      relaced(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
+  // The end of packet (-1) read as the framing byte has its low bit set.
+  out["no-framing"] = relaced(comment.substr(0, comment.size() - 1), setup);
+  // No segments after the headers: the decoder stops there, with nothing left to open.
+  out["empty-page-after-headers"] = pages;
+  out["empty-page-after-headers"].insert(out["empty-page-after-headers"].begin() + after,
+                                         CraftedPage{0, 0, pages[0].serial, 0, "", ""});
+  // The flags of the comment's first page are not looked at.
+  out["comment-page-continued"] = flags(1, 1, 0);
+  // The count's last byte read as 0xFF: negative, no comments. Mishandled without two bytes.
+  out["count-cut"] = relaced(comment.substr(0, count_at + 3), setup);
+  out["count-cut-2"] = relaced(comment.substr(0, count_at + 2), setup);
+  // The last comment 5 bytes past the end, read as 0xFF like the framing byte after it.
+  out["last-comment-past-end"] =
+      relaced(std::string(comment).replace(last_at, 4, Le(le32(last_at) + 5, 4)), setup);
+  // One end of packet inside the last comment, then the page read as its continuation.
+  if (comment.size() > 255 * 255) out["continued-unflagged"] = flags(2, 0, 1);
+  // Codebooks beyond what encoders write, after the source's own and used by nothing.
+  const auto books = [&](std::size_t count, std::uint32_t dimensions, std::uint32_t entries,
+                         std::uint32_t code, std::uint32_t lookup) {
+    const CodebookShape book{dimensions, entries, code, lookup,
+                             lookup != 0 ? Lookup1Values(entries, dimensions) : 0};
+    return relaced(comment, WithCodebooks(setup, std::vector<CodebookShape>(count, book)));
+  };
+  const std::size_t own = std::uint8_t(setup[7]) + 1;
+  out["books-129"] = books(129 - own, 1, 2, 1, 0);
+  out["books-256"] = books(256 - own, 1, 2, 1, 0);
+  out["entries-65537"] = books(1, 1, 65537, 17, 0);
+  out["dimensions-65"] = books(1, 65, 2, 1, 0);
+  out["dimensions-32769"] = books(1, 32769, 2, 1, 0);
+  out["codes-31-bits-9-entries"] = books(1, 1, 9, 31, 0);
+  out["codes-31-bits-2-entries-unused"] = books(1, 1, 2, 31, 0);
+  out["lookup1-30-dimensions"] = books(1, 30, 2, 1, 1);
+  out["lookup1-31-dimensions"] = books(1, 31, 2, 1, 1);  // mishandled: 2^31 as a float to int
+  return out;
+}
+
+// Writes the file `name` of the benchmark's catalogue into `folder`, around the headers and
+// audio of `source`; false when there is no such file.
+bool MakeLimit(const std::string& source, const std::string& folder, const std::string& name) {
+  const std::vector<CraftedPage> pages = ParsePages(source);
+  std::size_t after = 0;
+  const std::vector<std::string> packets = JoinPackets(pages, 3, after);
+  if (packets.size() < 3) Fail("fewer than three header packets");
+  const std::string &ident = packets[0], &setup = packets[2];
+  std::size_t header_end = 0;
+  for (std::size_t i = 0; std::int64_t(pages[i].granule) <= 0; ++i) header_end += pages[i].size();
+  const std::string headers = source.substr(0, header_end), audio = source.substr(header_end);
+  const std::uint64_t rate = std::uint8_t(ident[12]) | std::uint8_t(ident[13]) << 8;
+  const auto with_comment = [&](const std::string& comment, const std::string& new_setup) {
+    return JoinPages(LacePackets({ident, comment, new_setup}, {0})) + audio;
+  };
+  const auto comments = [&](std::size_t count, std::size_t length) {
+    const std::vector<std::string> list(count, std::string(length, 'A'));
+    return with_comment(CommentPacket("x", list), setup);
+  };
+  const auto art = [&](std::size_t size) {
+    const std::string picture = "METADATA_BLOCK_PICTURE=" + std::string(size, 'A');
+    return with_comment(CommentPacket("x", {"TITLE=x", picture}), setup);
+  };
+  const auto repeat = [](const std::string& text, std::size_t times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+  };
+  const auto last_page = [](std::uint64_t granule) {
+    return CraftedPage{4, granule, 7, 1000, std::string(1, '\0'), ""}.Bytes();
+  };
+  // The heaviest setup within the caps: 2^18 codebook entries, 2^20 entry dimensions (851 968
+  // of them lookup values), 2^14 classification entries of 32 dimensions, long codes; 64 floors
+  // of 250 points, 64 mappings of 15 submaps, 64 modes.
+  SetupShape heavy;
+  heavy.books = {{32, 16384, 14, 2, 1 << 19}, {5, 65536, 16, 2, 327680}, {1, 65536, 16},
+                 {1, 65536, 16}, {1, 32768, 15}, {1, 16384, 14}};
+  heavy.floors = 64, heavy.floor_class_dimensions = 8, heavy.floor_range_bits = 8;
+  for (std::uint32_t x = 2; x < 250; ++x) heavy.floor_x.push_back(x);
+  heavy.residue_type = 2, heavy.residue_end = 0, heavy.partition_size = 1;
+  heavy.classifications = 64, heavy.mappings = 64, heavy.submaps = 15, heavy.modes = 64;
+  const std::string heavy_setup = SetupPacket(heavy, std::uint8_t(ident[11]));
+  const std::string fmt = Chunk("fmt ", FormatBody(1, 2, 44100, 16));
+  const std::string one_second = Chunk("data", std::string(176400, '\0'));
+  const std::string false_start("OggS\0\xff\xff\xff\xff", 9);
+  const std::uint64_t gib = std::uint64_t{1} << 30;
+  const std::string path = folder + "/" + name;
+  const auto dense = [&](const std::string& bytes) { WriteFile(path, bytes); };
+  const auto heavy_comments = [&](std::size_t header_size) {
+    return comments(65000, header_size * 254 / 256 / 65000 - 4);
+  };
+  if (name == "wave-id-zero.wav") {
+    dense(Riff(Chunk(std::string(4, '\0'), "ab") + fmt + one_second));
+  } else if (name == "wave-id-ff-jnk.wav") {
+    dense(Riff(Chunk("\xffjnk", "ab") + fmt + one_second));
+  } else if (name == "wave-12M-empty-chunks.wav") {  // 100 MB of them, then fmt and data
+    dense(Riff(repeat(ChunkHeader("JUNK", 0), 12500000) + fmt + one_second));
+  } else if (name == "wave-64K-spaced-chunks.wav") {  // every chunk header a new read
+    const std::string head = RiffSized(0xFFFFFFF0, fmt);
+    WriteFile(path, head, 0xFFFFFFF8);
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    for (std::uint64_t at = head.size(); at + 65536 < 0xFFFFFFF0; at += 65536) {
+      out.seekp(std::streamoff(at)) << ChunkHeader("JUNK", 65528);
+    }
+    if (!out.flush()) Fail("cannot write " + path);
+  } else if (name == "wave-1GiB-zeros.wav") {  // chunks of id 00000000 and size 0
+    WriteFile(path, RiffSized(0xFFFFFFF0, fmt), gib);
+  } else if (name == "ogg-4M-empty-comments.ogg") {
+    dense(comments(4000000, 0));
+  } else if (name == "ogg-60000-comments.ogg") {  // more than the decoder's first areas hold
+    dense(comments(60000, 200));
+  } else if (name.size() == 23 && name.substr(6) == "MiB-cover-art.ogg") {
+    // 15, 17, 32, 63 and 65 MiB: cover art fits until the decoder's 64 MiB area is full.
+    dense(art(std::size_t{std::stoul(name.substr(4, 2))} << 20));
+  } else if (name == "ogg-16MiB-65000-comments.ogg") {
+    dense(heavy_comments((16 << 20) - 4096));
+  } else if (name == "ogg-64MiB-65000-comments.ogg") {  // beyond the area once each is held
+    dense(heavy_comments((64 << 20) - 4096));
+  } else if (name == "ogg-setup-at-caps.ogg") {
+    dense(with_comment(packets[1], heavy_setup));
+  } else if (name == "ogg-16MiB-everything-at-caps.ogg") {
+    // Comments filling the headers, almost 1 MiB skipped before the first audio packet, false
+    // page starts at the end for the last-page search.
+    const std::string empty = with_comment(CommentPacket("x", {}), heavy_setup);
+    const std::size_t fill = (16 << 20) - 4096 - (empty.size() - audio.size()) - 16384;
+    const std::vector<std::string> filler(fill / 1004, std::string(1000, 'A'));
+    dense(JoinPages(LacePackets({ident, CommentPacket("x", filler), heavy_setup}, {0})) +
+          JoinPages(LacePackets({std::string((1 << 20) - 65536, '\x01')}, {}, 7, 1000, false)) +
+          audio + repeat(false_start, 950));
+  } else if (name == "ogg-sparse-4GiB.ogg") {
+    WriteFile(path, headers, 4 * gib + 4096);
+  } else if (name == "ogg-sparse-12GiB.ogg") {
+    WriteFile(path, headers, 12 * gib);
+  } else if (name == "ogg-7700-false-captures.ogg") {
+    dense(headers + repeat(false_start, 7700));
+  } else if (name == "ogg-hour-at-1.9GiB.ogg") {
+    WriteFile(path, headers, std::uint64_t(1.9 * double(gib)), last_page(3600 * rate));
+  } else if (name == "ogg-hour-at-2.1GiB.ogg") {
+    WriteFile(path, headers, std::uint64_t(2.1 * double(gib)), last_page(3600 * rate));
+  } else if (name == "ogg-granule-beyond-32-bits.ogg") {
+    dense(source.substr(0, source.rfind("OggS")) + last_page((std::uint64_t{1} << 32) + rate));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + std::min(argc, 2), argv + argc);
+  const std::string command = argc > 1 ? argv[1] : "";
+  const auto print = [](const std::string& bytes) { std::cout << bytes << std::flush; };
+  try {
+    if (command == "le" && args.size() == 2) {
+      print(Le(std::stoull(args[0]), std::stoi(args[1])));
+    } else if (command == "chunk" && (args.size() == 2 || args.size() == 3)) {
+      print(SilentChunk(args[0], std::stoull(args[1]), args.size() == 3 ? &args[2] : nullptr));
+    } else if (command == "fmt" && (args.size() == 4 || args.size() == 5)) {
+      print(FormatChunk(args));
+    } else if (command == "riff" && args.size() == 1) {
+      WriteFile(args[0], Riff(std::string(std::istreambuf_iterator<char>(std::cin), {})));
+    } else if (command == "wave" && args.size() == 3) {
+      WriteFile(args[0], Riff(FormatChunk({"1", "1", args[1], "8"}) +
+                              SilentChunk("data", std::stoull(args[2]), nullptr)));
+    } else if (command == "shapes" && args.size() >= 2) {
+      const auto made = Shapes(ReadFile(args[0]));
+      for (std::size_t i = 2; i < args.size(); ++i) {
+        if (made.count(args[i]) == 0) Fail("no such shape: " + args[i]);
+      }
+      const std::string base = args[1] + "/" + std::filesystem::path(args[0]).stem().string();
+      for (const auto& [name, pages] : made) {
+        if (args.size() == 2 || std::find(args.begin() + 2, args.end(), name) != args.end()) {
+          WriteFile(base + "-" + name + ".ogg", JoinPages(pages));
+        }
+      }
+    } else if (command == "limits" && args.size() >= 3) {
+      const std::string source = ReadFile(args[0]);
+      for (std::size_t i = 2; i < args.size(); ++i) {
+        if (!MakeLimit(source, args[1], args[i])) Fail("no such file: " + args[i]);
+      }
+    } else {
+      std::cerr << kUsage;
+      return 1;
+    }
+  } catch (const std::exception& error) {  // a bad number among the arguments
+    Fail(error.what());
+  }
+  return 0;
+}
