@@ -10,6 +10,7 @@
 #include "probe/decoder_memory.h"
 #include "probe/ogg_header_check.h"
 #include "probe/ogg_length_guard.h"
+#include "probe/vorbis_setup_memo.h"
 
 // Debian's header holds the whole decoder; its code is compiled elsewhere exactly once.
 #define STB_VORBIS_HEADER_ONLY
@@ -48,9 +49,11 @@ std::uint64_t MeasureWithin(const std::u16string& path, MemoryBudget::Grant& gra
   // The decoder trusts the header fields; malformed ones must never reach it. It also cannot
   // always find the length: those files are n/a rather than measured wrong or slowly.
   std::uint64_t needed = 0;
+  // Setup headers seen before are not walked again: the memo is shared by all files.
+  const OggHeaderVerdict verdict =
+      CheckOggVorbisHeaders(input->source(), needed, &SharedSetupMemo());
   const bool passed =
-      CheckOggVorbisHeaders(input->source(), needed) == OggHeaderVerdict::kSafe &&
-      CanFindOggLength(input->source(), input->size());
+      verdict == OggHeaderVerdict::kSafe && CanFindOggLength(input->source(), input->size());
   // Cut short, the checks found an end that is not the file's: again, with room for more
   // header bytes and an area as large (the decoder copies the comment header into it).
   if (input->cut_short()) return 2 * refused_bytes;

@@ -1,0 +1,86 @@
+#include "probe/vorbis_setup_memo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/crafted_files.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// An encoder's file rebuilt with identification packet `id` and setup packet `setup`, the
+// setup's page cut after `cut` segments (0: not cut) into two, the second marked as going on
+// with the packet when `flagged`.
+struct Rebuilt {
+  std::string id, setup;
+  std::size_t cut = 0;
+  bool flagged = true;
+};
+
+// Files checked one after another with one memo: each must get the verdict and the area of the
+// check without memo, whether the memo recalls it (also where a page not marked as going on
+// ends the packet early) or must not (another identification, a changed byte).
+TEST(VorbisSetupMemoTest, SameAnswersAsTheWalk) {
+  const std::string file = ReadBytes(std::string(PROBE_TEST_FILES) + "/data/vorbis_stereo_44k.ogg");
+  const std::vector<CraftedPage> pages = ParsePages(file);
+  std::size_t after = 0;
+  const std::vector<std::string> headers = JoinPackets(pages, 3, after);
+  ASSERT_EQ(3u, headers.size());
+  const std::string& id = headers[0];
+  const std::string& setup = headers[2];
+  const auto make = [&](const Rebuilt& r) {
+    std::vector<CraftedPage> out = LacePackets({r.id, headers[1], r.setup}, {0, 1});
+    if (r.cut > 0) {
+      CraftedPage rest = out.back();
+      CraftedPage& first = out.back();
+      rest.flags = r.flagged ? 1 : 0;
+      rest.lacing = first.lacing.substr(r.cut);
+      rest.body = first.body.substr(255 * r.cut);
+      first.lacing.resize(r.cut);
+      first.body.resize(255 * r.cut);
+      out.push_back(rest);
+    }
+    out.insert(out.end(), pages.begin() + static_cast<std::ptrdiff_t>(after), pages.end());
+    return JoinPages(out);
+  };
+  const auto with_byte = [](std::string bytes, std::size_t at, int value) {
+    bytes[at] = static_cast<char>(value);
+    return bytes;
+  };
+  // A setup filled up to whole segments (the walk leaves what follows the modes unread); then
+  // the same bytes going on in pages not marked so: the decoder reads on after the false end,
+  // and its first audio packet comes after the segment those pages add to the setup.
+  const std::string filled = setup + std::string(255 - setup.size() % 255, '\0');
+  std::vector<CraftedPage> going_on = LacePackets({id, headers[1], filled}, {0, 1});
+  going_on.back().lacing.pop_back();  // the 0 that ends the packet
+  going_on.push_back({0, 0, 7, 3, std::string(1, '\xff'), std::string(255, '\0')});
+  going_on.push_back({0, 0, 7, 4, std::string(1, '\1'), std::string(1, '\0')});
+  const std::vector<std::pair<const char*, std::string>> rows = {
+      {"the file", make({id, setup})},
+      {"the file again", make({id, setup})},
+      {"its setup over two pages", make({id, setup, 2})},
+      {"long blocks twice as long", make({with_byte(id, 28, id[28] + 16), setup})},
+      {"three channels", make({with_byte(id, 11, 3), setup})},
+      {"a setup byte changed near its end", make({id, with_byte(setup, setup.size() - 40, 0)})},
+      {"the second page not marked as going on", make({id, setup, 2, false})},
+      {"its setup filled up to whole segments", make({id, filled})},
+      {"the same going on unflagged", JoinPages(going_on)},
+  };
+  VorbisSetupMemo memo;
+  for (const auto& [name, bytes] : rows) {
+    std::uint64_t walked = 0, recalled = 0;
+    MemoryByteSource plain(bytes.data(), bytes.size()), remembered(bytes.data(), bytes.size());
+    const OggHeaderVerdict expected = CheckOggVorbisHeaders(plain, walked);
+    EXPECT_EQ(expected, CheckOggVorbisHeaders(remembered, recalled, &memo)) << name;
+    if (expected == OggHeaderVerdict::kSafe) {
+      EXPECT_EQ(walked, recalled) << name;
+    }
+  }
+  EXPECT_EQ(3u, memo.recalled());
+}
+
+}  // namespace
