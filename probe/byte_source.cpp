@@ -34,6 +34,12 @@ std::unique_ptr<FileByteSource> FileByteSource::Open(const std::u16string& path,
   return std::unique_ptr<FileByteSource>(new FileByteSource(stream));
 }
 
+FileByteSource::FileByteSource(std::FILE* stream) : stream_(stream) {
+  // glibc ignores the size asked for unless the buffer comes with it. Without this buffer the
+  // stream keeps its own, so a failure costs nothing.
+  (void)std::setvbuf(stream_, buffer_, _IOFBF, sizeof buffer_);
+}
+
 FileByteSource::~FileByteSource() {
   (void)std::fclose(stream_);  // opened read-only: nothing is lost if closing fails
 }

@@ -46,7 +46,8 @@ class MemoryByteSource : public ByteSource {
   std::uint64_t position_ = 0;
 };
 
-// Reads a file through a buffered stream that it owns and closes on destruction.
+// Reads a file through a buffered stream that it owns and closes on destruction, with a buffer
+// of kBufferBytes.
 class FileByteSource : public ByteSource {
  public:
   // Opens the existing regular file at `path` (UTF-16), as OpenFileForReading does with
@@ -70,10 +71,15 @@ class FileByteSource : public ByteSource {
   // until the next Seek.
   std::FILE* stream() const { return stream_; }
 
+  // One read fills it with the headers of nearly every file (a WAVE header, the Ogg header
+  // pages), and a cold disk is not asked for much more than that.
+  static constexpr std::size_t kBufferBytes = std::size_t{16} << 10;
+
  private:
-  explicit FileByteSource(std::FILE* stream) : stream_(stream) {}
+  explicit FileByteSource(std::FILE* stream);
 
   std::FILE* stream_;
+  char buffer_[kBufferBytes];
   std::uint64_t position_ = 0;
 };
 

@@ -7,7 +7,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <utility>
 
 #include "probe/decoder_input.h"
 #include "probe/stream_seek.h"
@@ -59,9 +58,9 @@ int CloseKept(void* cookie) {
 
 class PosixDecoderInput : public DecoderInput {
  public:
-  PosixDecoderInput(std::unique_ptr<FileByteSource> file, std::uint64_t size,
+  PosixDecoderInput(FileByteSource& file, std::uint64_t size,
                     const RecordingByteSource::KeepAllowance& may_keep)
-      : file_(std::move(file)), kept_(*file_, size, may_keep) {}
+      : kept_(file, size, may_keep) {}
 
   ~PosixDecoderInput() override {
     if (stream_ != nullptr) (void)std::fclose(stream_);  // a stream over memory: nothing lost
@@ -94,7 +93,6 @@ class PosixDecoderInput : public DecoderInput {
   }
 
  private:
-  std::unique_ptr<FileByteSource> file_;
   RecordingByteSource kept_;
   std::FILE* stream_ = nullptr;
 };
@@ -102,9 +100,8 @@ class PosixDecoderInput : public DecoderInput {
 }  // namespace
 
 std::unique_ptr<DecoderInput> DecoderInput::Open(
-    const std::u16string& path, const RecordingByteSource::KeepAllowance& may_keep) {
-  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path);
+    FileByteSource& file, const RecordingByteSource::KeepAllowance& may_keep) {
   std::uint64_t size = 0;
-  if (file == nullptr || !file->Size(size)) return nullptr;
-  return std::make_unique<PosixDecoderInput>(std::move(file), size, may_keep);
+  if (!file.Size(size)) return nullptr;
+  return std::make_unique<PosixDecoderInput>(file, size, may_keep);
 }

@@ -35,12 +35,12 @@ struct DecoderCloser {
 // One attempt at the file with the memory `grant` holds or can grow to without waiting. Returns
 // 0 when done, with `seconds` set where the file measures; otherwise the memory it needs in
 // all, having freed everything.
-std::uint64_t MeasureWithin(const std::u16string& path, MemoryBudget::Grant& grant,
+std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
                             int& decoder_opens, const std::function<void()>& after_checks,
                             float& seconds) {
   std::uint64_t refused_bytes = 0;
   const std::unique_ptr<DecoderInput> input =
-      DecoderInput::Open(path, [&](std::uint64_t kept_bytes) {
+      DecoderInput::Open(file, [&](std::uint64_t kept_bytes) {
         if (grant.GrowTo(kept_bytes)) return true;
         refused_bytes = kept_bytes;
         return false;
@@ -90,17 +90,12 @@ std::uint64_t MeasureWithin(const std::u16string& path, MemoryBudget::Grant& gra
 
 }  // namespace
 
-float VorbisSeconds(const std::u16string& path) {
-  int decoder_opens = 0;
-  return VorbisSeconds(path, decoder_opens);
-}
-
-float VorbisSeconds(const std::u16string& path, int& decoder_opens,
+float VorbisSeconds(FileByteSource& file, int& decoder_opens,
                     const std::function<void()>& after_checks, MemoryBudget& budget) {
   decoder_opens = 0;
   float seconds = -1.0f;
   RunWithinBudget(budget, [&](MemoryBudget::Grant& grant) {
-    const std::uint64_t need = MeasureWithin(path, grant, decoder_opens, after_checks, seconds);
+    const std::uint64_t need = MeasureWithin(file, grant, decoder_opens, after_checks, seconds);
     // What a large file freed goes back to the system before its grant does: otherwise each
     // thread's heap would keep what its last large file used, and memory would grow with the
     // number of threads.
@@ -108,4 +103,13 @@ float VorbisSeconds(const std::u16string& path, int& decoder_opens,
     return need;
   });
   return seconds;
+}
+
+float VorbisSeconds(const std::u16string& path, int& decoder_opens,
+                    const std::function<void()>& after_checks, MemoryBudget& budget) {
+  decoder_opens = 0;
+  const std::unique_ptr<FileByteSource> file =
+      FileByteSource::Open(path, FileSharing::kWritersKeptOut);
+  if (file == nullptr) return -1.0f;
+  return VorbisSeconds(*file, decoder_opens, after_checks, budget);
 }
