@@ -6,16 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "probe/memory_budget.h"
+
 // Files whose ends are asked to be read into the cache ahead of their turn (see
 // ReadAheadFileEnds), and how many bytes at each end: the WAVE headers and the Ogg headers of
 // nearly every file, and the window the Ogg length is searched in.
 inline constexpr std::size_t kReadAheadPaths = 16;
 inline constexpr std::uint64_t kReadAheadBytes = std::uint64_t{64} << 10;
 
-// Threads that measure at most. The probe holds 8 MiB of decoder memory per file until it
-// needs more (probe/memory_budget.h): 16 files fill its 128 MiB budget, so ordinary files never
-// wait for each other; beyond that a file set is bound by the disk, not by processors.
-inline constexpr unsigned kMaxMeasuringThreads = 16;
+// Threads that measure at most: as many files as the decoder's memory budget holds at their
+// first grant (16), so that ordinary files never wait for each other's memory. Beyond that a
+// set of files is bound by the disk rather than by processors.
+inline constexpr unsigned kMaxMeasuringThreads =
+    static_cast<unsigned>(kDecoderBudgetBytes / kDecoderFirstGrantBytes);
 
 // Calls `measure` once for every path, on up to `threads` threads (at least one, never more
 // than there are paths), each taking the next path no thread has taken yet. Returns the results
