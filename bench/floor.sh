@@ -18,10 +18,11 @@ lumtass=${2:-$here/build/bin/lumtass}   # a release build: RelWithDebInfo, the d
 runs=${3:-11}
 cold_runs=${4:-5}
 [ -x "$lumtass" ] || { echo "build lumtass first (cmake --build build)" >&2; exit 1; }
+missing() { echo "missing $1 (apt-get install sox vorbis-tools valgrind time)" >&2; exit 1; }
 for tool in sox oggenc vorbiscomment valgrind taskset; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install sox vorbis-tools valgrind util-linux)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || missing "$tool"
 done
-[ -x /usr/bin/time ] || { echo "missing /usr/bin/time (apt-get install time)" >&2; exit 1; }
+[ -x /usr/bin/time ] || missing /usr/bin/time
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -34,7 +35,8 @@ for q in -1 0 2 4 6 8; do
   for rate in 22050 44100 48000; do
     for channels in 1 2; do
       sox -D -n -r "$rate" -c "$channels" -b 16 "$work/in.wav" synth 20 pinknoise vol 0.5
-      oggenc -Q -q "$q" -t "Track $setting" -a Artist -l Album -o "$work/src/$setting.ogg" "$work/in.wav"
+      oggenc -Q -q "$q" -t "Track $setting" -a Artist -l Album -o "$work/src/$setting.ogg" \
+        "$work/in.wav"
       setting=$((setting + 1))
     done
   done
@@ -88,7 +90,9 @@ for ((r = 0; r < runs; r++)); do
   done
 done
 floor=$(median <"$work/warm-floor")
-for variant in floor lumtass-1 lumtass-all; do report "$variant" "$work/warm-$variant" "$floor"; done
+for variant in floor lumtass-1 lumtass-all; do
+  report "$variant" "$work/warm-$variant" "$floor"
+done
 echo "  lumtass output identical in every run: $same"
 
 echo
@@ -111,19 +115,26 @@ fi
 echo
 echo "== peak resident memory (warm, /usr/bin/time) =="
 for variant in floor lumtass-1 lumtass-all; do
-  /usr/bin/time -f '%M' -o "$work/rss" ${command[$variant]} "${files[@]}" >/dev/null 2>&1 </dev/null || true
+  /usr/bin/time -f '%M' -o "$work/rss" ${command[$variant]} "${files[@]}" >/dev/null 2>&1 \
+    </dev/null || true
   printf '  %-12s %7d KiB\n' "$variant" "$(tail -1 "$work/rss")"
 done
 
 echo
 echo "== instructions on the first 100 files (callgrind, lumtass with one worker) =="
-floor_ir=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$work/floor" "${files[@]:0:100}" 2>&1 >/dev/null |
-  sed -n 's/.*Collected : //p')
-lumtass_ir=$(taskset -c "$first_cpu" valgrind --tool=callgrind --callgrind-out-file=/dev/null "$lumtass" \
-  "${files[@]:0:100}" 2>&1 >/dev/null | sed -n 's/.*Collected : //p')
-printf '  floor %d   lumtass %d   (%.3fx)\n' "$floor_ir" "$lumtass_ir" "$(echo "$lumtass_ir / $floor_ir" | bc -l)"
+instructions() {  # [pin] PROGRAM: its instructions, pinned to one processor with "pin"
+  local pin=()
+  [ "$1" = pin ] && { pin=(taskset -c "$first_cpu"); shift; }
+  "${pin[@]}" valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" "${files[@]:0:100}" \
+    2>&1 >/dev/null | sed -n 's/.*Collected : //p'
+}
+floor_ir=$(instructions "$work/floor")
+lumtass_ir=$(instructions pin "$lumtass")
+printf '  floor %d   lumtass %d   (%.3fx)\n' "$floor_ir" "$lumtass_ir" \
+  "$(echo "$lumtass_ir / $floor_ir" | bc -l)"
 
 echo
 echo "== eight files with 63 MiB of cover art, all processors =="
-/usr/bin/time -f '%e s, peak %M KiB' -o "$work/rss" "$lumtass" "$work"/art/*.ogg </dev/null | sed -n '4,$p'
+/usr/bin/time -f '%e s, peak %M KiB' -o "$work/rss" "$lumtass" "$work"/art/*.ogg </dev/null |
+  sed -n '4,$p'
 echo "  $(tail -1 "$work/rss")"
