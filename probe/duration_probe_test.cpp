@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
+#include "platform/utf.h"
+#include "tests/support/crafted_files.h"
+#include "tests/support/test_support.h"
+
 namespace {
 
 // A measured WAVE wins, then a measured Ogg stream; else an empty WAVE is a real 0, and a
@@ -13,6 +20,19 @@ TEST(DurationProbeTest, ChoiceRule) {
   for (const auto& c : cases) {
     EXPECT_EQ(c[2], ChooseDuration(c[0], c[1])) << "W=" << c[0] << " O=" << c[1];
   }
+}
+
+// One open serves both routes, kept from writers where the platform can: a WAVE file another
+// program holds open for writing (which Windows then refuses to keep from writers) measures.
+TEST(DurationProbeTest, WaveHeldOpenForWritingMeasures) {
+  ScopedTempDir folder;
+  const std::string name = folder.File("held.wav");
+  const std::string second(8000, '\0');  // of 8-bit mono at 8000 Hz
+  WriteBytes(name, Riff(Chunk("fmt ", FormatBody(1, 1, 8000, 8)) + Chunk("data", second)));
+  std::FILE* writer = std::fopen(name.c_str(), "ab");
+  ASSERT_NE(nullptr, writer);
+  EXPECT_EQ(1.0f, DurationProbe(Utf8ToUtf16(name)));
+  (void)std::fclose(writer);
 }
 
 }  // namespace

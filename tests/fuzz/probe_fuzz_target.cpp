@@ -21,6 +21,7 @@
 #include "probe/ogg_header_check.h"
 #include "probe/ogg_length_guard.h"
 #include "probe/vorbis_length.h"
+#include "probe/vorbis_setup_memo.h"
 #include "probe/wave_reader.h"
 
 #define STB_VORBIS_HEADER_ONLY
@@ -81,12 +82,18 @@ bool DecoderLength(const std::string& path, unsigned int& frames, unsigned int& 
   return decoder != nullptr;
 }
 
-// Aborts unless the Ogg route's `ogg_seconds` for the input is the decoder's answer.
+// Aborts unless the Ogg route's `ogg_seconds` for the input is the decoder's answer, and unless
+// the header check answers as it does without the memo of setup headers the route shares
+// between files (here all the inputs of a run).
 void CompareWithDecoder(const std::uint8_t* data, std::size_t size, const std::string& path,
                         float ogg_seconds) {
   MemoryByteSource source(data, size);
-  std::uint64_t area = 0;
+  std::uint64_t area = 0, recalled_area = 0;
   const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, area);
+  if (CheckOggVorbisHeaders(source, recalled_area, &SharedSetupMemo()) != verdict ||
+      (verdict == OggHeaderVerdict::kSafe && recalled_area != area)) {
+    std::abort();
+  }
   const bool passed = verdict == OggHeaderVerdict::kSafe && CanFindOggLength(source, size);
   if (!passed && !IsDecoderRefusal(verdict)) return;
   unsigned int frames = 0, rate = 0;
