@@ -35,6 +35,12 @@ std::string Le(std::uint64_t value, int bytes) {
   return out;
 }
 
+std::uint64_t LeAt(std::string_view bytes, std::size_t at, int size) {
+  std::uint64_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | std::uint8_t(bytes.at(at + i));
+  return value;
+}
+
 std::string ChunkHeader(std::string_view id, std::uint32_t size) {
   return std::string(id) + Le(size, 4);
 }
@@ -136,19 +142,11 @@ std::string CraftedPage::Bytes() const {
 std::vector<CraftedPage> ParsePages(std::string_view file) {
   std::vector<CraftedPage> pages;
   for (std::size_t at = 0; at + 27 <= file.size() && file.substr(at, 4) == "OggS";) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(file[at + i]); };
-    const auto field = [&](std::size_t i, int size) {
-      std::uint64_t value = 0;
-      for (int k = size - 1; k >= 0; --k) value = value << 8 | byte(i + k);
-      return value;
-    };
-    CraftedPage page;
-    page.flags = byte(5);
-    page.granule = field(6, 8);
-    page.serial = static_cast<std::uint32_t>(field(14, 4));
-    page.sequence = static_cast<std::uint32_t>(field(18, 4));
-    if (at + 27 + byte(26) > file.size()) break;
-    page.lacing = std::string(file.substr(at + 27, byte(26)));
+    const auto field = [&](std::size_t i, int size) { return LeAt(file, at + i, size); };
+    CraftedPage page{std::uint8_t(field(5, 1)), field(6, 8), std::uint32_t(field(14, 4)),
+                     std::uint32_t(field(18, 4)), "", ""};
+    if (at + 27 + field(26, 1) > file.size()) break;
+    page.lacing = std::string(file.substr(at + 27, field(26, 1)));
     std::size_t body = 0;
     for (const char length : page.lacing) body += static_cast<std::uint8_t>(length);
     if (at + 27 + page.lacing.size() + body > file.size()) break;
