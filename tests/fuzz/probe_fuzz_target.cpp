@@ -31,7 +31,8 @@ AreaBound area_bound;
 
 namespace {
 
-// One scratch file per process, rewritten for every input and removed at exit.
+// The input in a file, rewritten for every input: the decoder reads a stdio stream. One per
+// process, removed at exit; empty when it cannot be made, and inputs are then skipped.
 struct ScratchFile {
   ScratchFile() {
     const char* dir = std::getenv("TMPDIR");
@@ -43,29 +44,23 @@ struct ScratchFile {
   ~ScratchFile() {
     if (!path.empty()) ::unlink(path.c_str());
   }
-  // False when it cannot be written: the input is then skipped.
-  bool Hold(const std::uint8_t* data, std::size_t size) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    return !path.empty() && out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size)).flush();
-  }
   std::string path;
 };
 
 // The decoder on its own over the file at `path`, in an area of `area_bytes` (at most the
-// largest the Ogg route gives): false when it opens no stream, else the stream's seconds.
+// largest the Ogg route gives): false when it opens no stream, else the stream's seconds, -1
+// where the frames saturate (a cap of the route's own).
 bool DecoderOpens(const std::string& path, std::uint64_t area_bytes, float& seconds) {
   static char* const area = static_cast<char*>(std::malloc(kMaxDecoderAreaBytes));
   std::FILE* stream = std::fopen(path.c_str(), "rb");
   if (area == nullptr || stream == nullptr) std::abort();
-  const stb_vorbis_alloc alloc{area, static_cast<int>(std::min(area_bytes, kMaxDecoderAreaBytes))};
+  const stb_vorbis_alloc alloc{area, int(std::min(area_bytes, kMaxDecoderAreaBytes))};
   int error = 0;
   stb_vorbis* decoder = stb_vorbis_open_file(stream, /*close_on_free=*/0, &error, &alloc);
   if (decoder != nullptr) {
     const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder);
-    // Frames the decoder saturates are a cap of the route's own: its -1.
-    seconds = frames == 0xFFFFFFFE ? -1.0f
-                                   : static_cast<float>(frames) /
-                                         static_cast<float>(stb_vorbis_get_info(decoder).sample_rate);
+    const float rate = static_cast<float>(stb_vorbis_get_info(decoder).sample_rate);
+    seconds = frames == 0xFFFFFFFE ? -1.0f : static_cast<float>(frames) / rate;
     stb_vorbis_close(decoder);
   }
   (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails
@@ -103,7 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const ScratchFile scratch;
   float ogg_seconds = -1.0f;
   int decoder_opens = 0;
-  if (scratch.Hold(data, size)) {
+  std::ofstream held(scratch.path, std::ios::binary | std::ios::trunc);
+  if (held.write(reinterpret_cast<const char*>(data), std::streamsize(size)).flush()) {
+    held.close();
     ogg_seconds = VorbisSeconds(Utf8ToUtf16(scratch.path), decoder_opens);
     CompareWithDecoder(data, size, scratch.path, ogg_seconds);
   }

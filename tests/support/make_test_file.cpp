@@ -183,7 +183,8 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   out["other-serial"] = pages;
   out["other-serial"][1].serial ^= 0x5A5A;
   // Mishandled: the comment count read past the packet's end, where the decoder shifts -1.
-  out["vendor-past-end"] = ogg.With(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
+  out["vendor-past-end"] =
+      ogg.With(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
   // The end of packet (-1) read as the framing byte has its low bit set.
   out["no-framing"] = ogg.With(comment.substr(0, comment.size() - 1), setup);
   // No segments after the headers: the decoder stops there, with nothing left to open.
