@@ -16,9 +16,8 @@ std::uint32_t OggChecksum(std::string_view bytes) {
   static const std::array<std::uint32_t, 256> table = [] {
     std::array<std::uint32_t, 256> t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
-      std::uint32_t r = i << 24;
-      for (int k = 0; k < 8; ++k) r = (r & 0x80000000u) != 0 ? (r << 1) ^ 0x04C11DB7u : r << 1;
-      t[i] = r;
+      t[i] = i << 24;
+      for (int k = 0; k < 8; ++k) t[i] = (t[i] << 1) ^ ((t[i] >> 31) * 0x04C11DB7u);
     }
     return t;
   }();

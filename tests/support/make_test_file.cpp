@@ -228,13 +228,8 @@ bool MakeLimit(const std::string& source, const std::string& folder, const std::
   const std::string &ident = ogg.headers[0], &setup = ogg.headers[2];
   const std::string headers = JoinPages({ogg.pages.begin(), ogg.pages.begin() + ogg.audio});
   const std::uint64_t rate = LeAt(ident, 12, 4);
-  const auto comments = [&](std::size_t count, std::size_t length) {
-    const std::vector<std::string> list(count, std::string(length, 'A'));
-    return JoinPages(ogg.With(CommentPacket("x", list), setup));
-  };
-  const auto art = [&](std::size_t size) {
-    const std::string picture = "METADATA_BLOCK_PICTURE=" + std::string(size, 'A');
-    return JoinPages(ogg.With(CommentPacket("x", {"TITLE=x", picture}), setup));
+  const auto with = [&](const std::vector<std::string>& comments) {
+    return JoinPages(ogg.With(CommentPacket("x", comments), setup));
   };
   const auto repeat = [](const std::string& text, std::size_t times) {
     std::string out;
@@ -262,7 +257,7 @@ bool MakeLimit(const std::string& source, const std::string& folder, const std::
   const std::string path = folder + "/" + name;
   const auto dense = [&](const std::string& bytes) { WriteFile(path, bytes); };
   const auto heavy_comments = [&](std::size_t header_size) {
-    return comments(65000, header_size * 254 / 256 / 65000 - 4);
+    return with({65000, std::string(header_size * 254 / 256 / 65000 - 4, 'A')});
   };
   if (name == "wave-id-zero.wav") {
     dense(Riff(Chunk(std::string(4, '\0'), "ab") + fmt + one_second));
@@ -279,12 +274,13 @@ bool MakeLimit(const std::string& source, const std::string& folder, const std::
   } else if (name == "wave-1GiB-zeros.wav") {  // chunks of id 00000000 and size 0
     WriteFile(path, {{0, RiffSized(0xFFFFFFF0, fmt)}}, gib);
   } else if (name == "ogg-4M-empty-comments.ogg") {
-    dense(comments(4000000, 0));
+    dense(with(std::vector<std::string>(4000000)));
   } else if (name == "ogg-60000-comments.ogg") {  // more than the decoder's first areas hold
-    dense(comments(60000, 200));
+    dense(with({60000, std::string(200, 'A')}));
   } else if (name.size() == 23 && name.substr(6) == "MiB-cover-art.ogg") {
     // 15, 17, 32, 63 and 65 MiB: cover art fits until the decoder's 64 MiB area is full.
-    dense(art(std::size_t{std::stoul(name.substr(4, 2))} << 20));
+    const std::size_t size = std::size_t{std::stoul(name.substr(4, 2))} << 20;
+    dense(with({"TITLE=x", "METADATA_BLOCK_PICTURE=" + std::string(size, 'A')}));
   } else if (name == "ogg-16MiB-65000-comments.ogg") {
     dense(heavy_comments((16 << 20) - 4096));
   } else if (name == "ogg-64MiB-65000-comments.ogg") {  // beyond the area once each is held
