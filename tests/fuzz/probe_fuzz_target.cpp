@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -32,19 +33,15 @@ AreaBound area_bound;
 namespace {
 
 // The input in a file, rewritten for every input: the decoder reads a stdio stream. One per
-// process, removed at exit; empty when it cannot be made, and inputs are then skipped.
+// process, removed at exit; no path when it cannot be made, and inputs are then skipped.
 struct ScratchFile {
   ScratchFile() {
-    const char* dir = std::getenv("TMPDIR");
-    path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/probe-fuzz-XXXXXX";
     const int fd = ::mkstemp(path.data());
     if (fd < 0) path.clear();
     if (fd >= 0) ::close(fd);
   }
-  ~ScratchFile() {
-    if (!path.empty()) ::unlink(path.c_str());
-  }
-  std::string path;
+  ~ScratchFile() { (void)std::remove(path.c_str()); }
+  std::string path = std::filesystem::temp_directory_path().string() + "/probe-fuzz-XXXXXX";
 };
 
 // The decoder on its own over the file at `path`, in an area of `area_bytes` (at most the
