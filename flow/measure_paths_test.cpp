@@ -12,7 +12,9 @@ namespace {
 
 // Paths "0", "1", ... whose measure is their number. With several threads, each even path's
 // call ends only after the next path's has ended, so calls end out of order; every path must be
-// read ahead once, before its call starts, and no more calls run at once than threads allowed.
+// read ahead once (before its call starts when one thread measures; with several, the thread
+// that gives it may be overtaken, which a hint allows), and no more calls run at once than
+// threads allowed.
 TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
   const struct {
     unsigned threads;
@@ -57,7 +59,9 @@ TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
     for (std::size_t i = 0; i < c.paths; ++i) {
       EXPECT_EQ(static_cast<float>(i), results[i]) << where << ", path " << i;
       EXPECT_EQ(1, read_ahead[i]) << where << ", path " << i;
-      EXPECT_FALSE(read_ahead_late[i]) << where << ", path " << i;
+      if (c.threads <= 1) {
+        EXPECT_FALSE(read_ahead_late[i]) << where << ", path " << i;
+      }
     }
     const std::size_t allowed = std::min<std::size_t>(std::max(c.threads, 1u), c.paths);
     EXPECT_LE(static_cast<std::size_t>(most_running), allowed) << where;
