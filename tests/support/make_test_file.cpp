@@ -20,9 +20,8 @@
 namespace {
 
 constexpr char kUsage[] = R"(Usage: make_test_file COMMAND ARGS...
-  le VALUE BYTES                    VALUE in BYTES little-endian bytes, to standard output
   chunk ID SIZE [BODY]              a chunk declaring SIZE: BODY or SIZE bytes of 8-bit silence,
-                                    and a pad byte for an odd SIZE, to standard output
+                                    and a pad byte after an odd number of them, to standard output
   fmt TAG CHANNELS RATE BITS [EXTRA]  a format chunk, 16 bytes plus EXTRA, to standard output
   riff PATH                         a RIFF/WAVE file of the chunks on standard input
   wave PATH RATE BYTES              mono 8-bit PCM: BYTES * 1000 / RATE ms
@@ -73,9 +72,9 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string SilentChunk(const std::string& id, std::uint64_t size, const std::string* body) {
-  return ChunkHeader(id, static_cast<std::uint32_t>(size)) +
-         (body != nullptr ? Unescape(*body) : std::string(size, '\x80')) +
-         std::string(size % 2, '\0');
+  const std::string bytes = body != nullptr ? Unescape(*body) : std::string(size, '\x80');
+  return ChunkHeader(id, static_cast<std::uint32_t>(size)) + bytes +
+         std::string(bytes.size() % 2, '\0');
 }
 
 std::string FormatChunk(const std::vector<std::string>& args) {
@@ -315,9 +314,7 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   const auto print = [](const std::string& bytes) { std::cout << bytes << std::flush; };
   try {
-    if (command == "le" && args.size() == 2) {
-      print(Le(std::stoull(args[0]), std::stoi(args[1])));
-    } else if (command == "chunk" && (args.size() == 2 || args.size() == 3)) {
+    if (command == "chunk" && (args.size() == 2 || args.size() == 3)) {
       print(SilentChunk(args[0], std::stoull(args[1]), args.size() == 3 ? &args[2] : nullptr));
     } else if (command == "fmt" && (args.size() == 4 || args.size() == 5)) {
       print(FormatChunk(args));
