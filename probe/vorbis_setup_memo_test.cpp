@@ -13,19 +13,16 @@
 namespace {
 
 // Files checked one after another with one memo: each must get the verdict and the area of the
-// check without memo, whether the memo recalls it (also where a page not marked as going on
-// ends the packet early) or must not (another identification, a changed byte).
+// check without memo, also where the memo recalls a setup that a page not marked as going on
+// ends early. (The fuzz replays hold files the memo must not confuse: other identifications,
+// setups that differ in a byte.)
 TEST(VorbisSetupMemoTest, SameAnswersAsTheWalk) {
   const OggParts ogg(ReadBytes(std::string(PROBE_TEST_FILES) + "/data/vorbis_6ch_48k.ogg"));
   ASSERT_EQ(3u, ogg.headers.size());
   const std::string &id = ogg.headers[0], &setup = ogg.headers[2];
-  // The file with other identification and setup packets, the setup on a page of its own.
-  const auto make = [&](const std::string& id_packet, const std::string& setup_packet) {
-    return JoinPages(ogg.With({id_packet, ogg.headers[1], setup_packet}, {0, 1}));
-  };
-  const auto with_byte = [](std::string bytes, std::size_t at, int value) {
-    bytes[at] = static_cast<char>(value);
-    return bytes;
+  // The file with another setup packet, on a page of its own.
+  const auto make = [&](const std::string& setup_packet) {
+    return JoinPages(ogg.With({id, ogg.headers[1], setup_packet}, {0, 1}));
   };
   // A setup filled up to whole segments (the walk leaves what follows the modes unread); then
   // the same bytes going on in pages not marked so: the decoder reads on after the false end,
@@ -36,12 +33,9 @@ TEST(VorbisSetupMemoTest, SameAnswersAsTheWalk) {
   going_on.push_back({0, 0, 7, 3, std::string(1, '\xff'), std::string(255, '\0')});
   going_on.push_back({0, 0, 7, 4, std::string(1, '\1'), std::string(1, '\0')});
   const std::vector<std::pair<const char*, std::string>> rows = {
-      {"the file", make(id, setup)},
-      {"the file again", make(id, setup)},
-      {"long blocks twice as long", make(with_byte(id, 28, id[28] + 16), setup)},
-      {"three channels", make(with_byte(id, 11, 3), setup)},
-      {"a setup byte changed near its end", make(id, with_byte(setup, setup.size() - 40, 0))},
-      {"its setup filled up to whole segments", make(id, filled)},
+      {"the file", make(setup)},
+      {"the file again", make(setup)},
+      {"its setup filled up to whole segments", make(filled)},
       {"the same going on unflagged", JoinPages(going_on)},
   };
   VorbisSetupMemo memo;
