@@ -5,10 +5,8 @@
 set -euo pipefail
 data=$CASES/../data
 
-# The builders of crafted files, from tests/support/make_test_file (its usage lists them), at
-# $MAKE_TEST_FILE or else in build/: chunk ID SIZE [BODY] and fmt TAG CHANNELS RATE BITS [EXTRA]
-# write to standard output; riff PATH wraps the chunks on standard input; wave PATH RATE BYTES is
-# mono 8-bit PCM.
+# The builders of crafted files: tests/support/make_test_file (its usage lists them), at
+# $MAKE_TEST_FILE or else in build/.
 make_test_file() { "${MAKE_TEST_FILE:-$CASES/../../build/bin/make_test_file}" "$@"; }
 chunk() { make_test_file chunk "$@"; }; fmt() { make_test_file fmt "$@"; }
 riff() { make_test_file riff "$@"; }; wave() { make_test_file wave "$@"; }

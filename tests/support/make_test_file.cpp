@@ -159,11 +159,6 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
     last_at = at;
   }
   if (last_at == 0) Fail("no comment");
-  const auto flags = [&](std::size_t page, std::uint8_t set, std::uint8_t clear) {
-    std::vector<CraftedPage> out = pages;
-    out[page].flags = (out[page].flags | set) & ~clear;
-    return out;
-  };
   std::map<std::string, std::vector<CraftedPage>> out;
   // Bits past the setup header's end read as 0.
   out["setup-cut"] = with(comment, setup.substr(0, setup.size() - 1));
@@ -180,7 +175,8 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   out["empty-page-after-headers"].insert(out["empty-page-after-headers"].begin() + ogg.audio,
                                          CraftedPage{0, 0, pages[0].serial, 0, "", ""});
   // The flags of the comment's first page are not looked at.
-  out["comment-page-continued"] = flags(1, 1, 0);
+  out["comment-page-continued"] = pages;
+  out["comment-page-continued"][1].flags |= 1;
   // The count's last byte read as 0xFF: negative, no comments. Mishandled without two bytes.
   out["count-cut"] = with(comment.substr(0, count_at + 3), setup);
   out["count-cut-2"] = with(comment.substr(0, count_at + 2), setup);
@@ -188,7 +184,7 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   out["last-comment-past-end"] = with(
       std::string(comment).replace(last_at, 4, Le(LeAt(comment, last_at, 4) + 5, 4)), setup);
   // One end of packet inside the last comment, then the page read as its continuation.
-  if (comment.size() > 255 * 255) out["continued-unflagged"] = flags(2, 0, 1);
+  if (comment.size() > 255 * 255) (out["continued-unflagged"] = pages)[2].flags &= ~1;
   // Codebooks beyond what encoders write, after the source's own and used by nothing.
   const auto books = [&](std::size_t count, std::uint32_t dimensions, std::uint32_t entries,
                          std::uint32_t code, std::uint32_t lookup) {
