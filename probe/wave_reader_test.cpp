@@ -71,6 +71,7 @@ TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
       {"no fmt chunk", Riff(data)},
       {"fmt cut short by the file end",
        Riff(ChunkHeader("fmt ", 16) + FormatBody(1, 1, 8000, 8).substr(0, 10))},
+      {"16-byte float fmt at the file end", Riff(data + float16_fmt)},
       {"data chunk after the RIFF end", RiffSized(4 + 24, pcm_fmt + data)},
       {"data header straddling the RIFF end", RiffSized(4 + 24 + 7, pcm_fmt + data)},
       {"child skipping past the RIFF end", Riff(pcm_fmt + ChunkHeader("LIST", 0xFFFFFFF0) + data)},
