@@ -13,16 +13,16 @@
 namespace {
 
 // Files checked one after another with one memo: each must get the verdict and the area of the
-// check without memo, also where the memo recalls a setup that a page not marked as going on
-// ends early. (The fuzz replays hold files the memo must not confuse: other identifications,
-// setups that differ in a byte.)
+// check without memo, whether the memo recalls it (also where a page not marked as going on
+// ends the packet early) or must not (other block sizes; the fuzz replays hold more: other
+// channel counts, setups that differ in a byte).
 TEST(VorbisSetupMemoTest, SameAnswersAsTheWalk) {
   const OggParts ogg(ReadBytes(std::string(PROBE_TEST_FILES) + "/data/vorbis_6ch_48k.ogg"));
   ASSERT_EQ(3u, ogg.headers.size());
   const std::string &id = ogg.headers[0], &setup = ogg.headers[2];
-  // The file with another setup packet, on a page of its own.
-  const auto make = [&](const std::string& setup_packet) {
-    return JoinPages(ogg.With({id, ogg.headers[1], setup_packet}, {0, 1}));
+  // The file with other identification and setup packets, the setup on a page of its own.
+  const auto make = [&](const std::string& id_packet, const std::string& setup_packet) {
+    return JoinPages(ogg.With({id_packet, ogg.headers[1], setup_packet}, {0, 1}));
   };
   // A setup filled up to whole segments (the walk leaves what follows the modes unread); then
   // the same bytes going on in pages not marked so: the decoder reads on after the false end,
@@ -33,9 +33,11 @@ TEST(VorbisSetupMemoTest, SameAnswersAsTheWalk) {
   going_on.push_back({0, 0, 7, 3, std::string(1, '\xff'), std::string(255, '\0')});
   going_on.push_back({0, 0, 7, 4, std::string(1, '\1'), std::string(1, '\0')});
   const std::vector<std::pair<const char*, std::string>> rows = {
-      {"the file", make(setup)},
-      {"the file again", make(setup)},
-      {"its setup filled up to whole segments", make(filled)},
+      {"the file", make(id, setup)},
+      {"the file again", make(id, setup)},
+      {"long blocks twice as long",
+       make(std::string(id).replace(28, 1, 1, char(id[28] + 16)), setup)},
+      {"its setup filled up to whole segments", make(id, filled)},
       {"the same going on unflagged", JoinPages(going_on)},
   };
   VorbisSetupMemo memo;
