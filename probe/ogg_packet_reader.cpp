@@ -163,7 +163,10 @@ bool OggPacketReader::Refill() {
     end_ = position_;
     return false;
   }
-  buffer_size_ = source_.Read(buffer_.data(), buffer_.size());
-  if (buffer_size_ < buffer_.size()) end_ = position_ + buffer_size_;
+  // From the start, as much as the headers before the first audio packet take in nearly every
+  // file (about 8 KiB): the bytes read are kept for the decoder on Linux.
+  const std::size_t wanted = position_ == 0 ? kFirstReadBytes : buffer_.size();
+  buffer_size_ = source_.Read(buffer_.data(), wanted);
+  if (buffer_size_ < wanted) end_ = position_ + buffer_size_;
   return buffer_size_ > 0;
 }

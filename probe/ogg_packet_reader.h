@@ -96,6 +96,7 @@ class OggPacketReader final : public OggPageInput {
   std::uint64_t end_ = ~std::uint64_t{0};  // the file's end, once a read has met it
   std::uint64_t buffer_start_ = 0;
   std::uint64_t buffer_size_ = 0;
+  static constexpr std::size_t kFirstReadBytes = std::size_t{16} << 10;
   std::array<std::uint8_t, 65536> buffer_;  // not zeroed: only what a read filled is read
   bool eof_ = false;
   OggPageHeader page_;
