@@ -4,6 +4,7 @@
 #include "console/console_output.h"
 #include "console/duration_table.h"
 #include "console/report.h"
+#include "flow/measure_paths.h"
 #include "flow/program_flow.h"
 #include "generator/music_config_writer.h"
 #include "generator/name_rules.h"
@@ -12,7 +13,6 @@
 #include "platform/editor.h"
 #include "platform/entry.h"
 #include "platform/paths.h"
-#include "probe/duration_probe.h"
 
 namespace {
 
@@ -22,8 +22,9 @@ void Generate(ConsoleOutput& console, const std::u16string& arg0,
               const std::vector<std::u16string>& paths) {
   // Keyed by full path: the same file name from two folders gives two entries, and a relative
   // argument still names its folder in TRACK_PATH.
+  const std::vector<float> measured = MeasurePaths(paths);
   DurationTable table;
-  for (const std::u16string& path : paths) table.Store(FullPath(path), DurationProbe(path));
+  for (std::size_t i = 0; i < paths.size(); ++i) table.Store(FullPath(paths[i]), measured[i]);
   WriteHeader(console);
 
   CreatedOutput output = CreateOutputFile(OutputFolderPrefix(arg0));

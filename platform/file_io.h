@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -21,9 +22,18 @@ enum class FileSharing {
 // the path names nothing, names something other than a regular file (a folder, a FIFO, a
 // device) or cannot be opened. Never blocks on a FIFO or device. A file under another
 // program's write lease (Linux: a Samba or NFS server's) is opened once that program lets go,
-// after at most the kernel's lease-break time. The caller owns the stream.
+// after at most the kernel's lease-break time. The caller owns the stream, which takes no lock
+// of its own on POSIX: it must be used by one thread at a time.
 std::FILE* OpenFileForReading(const std::u16string& path,
                               FileSharing sharing = FileSharing::kWritersAllowed);
+
+// Asks the system to start reading the first and the last `bytes` bytes of the regular file at
+// `path` into its cache and returns without waiting for them, so that reading them soon after
+// costs no wait (a folder read from a cold disk then overlaps its reads). Only a request:
+// nothing happens for anything but a regular file, when it cannot be opened at once, or where
+// the platform has no such request (Windows, where the first read of a file waits for it).
+// Never blocks on a FIFO, a device or another program's lease.
+void ReadAheadFileEnds(const std::u16string& path, std::uint64_t bytes);
 
 // A file created new for writing. Never replaces or follows anything already under its name.
 class OutputFile {

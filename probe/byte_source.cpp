@@ -34,6 +34,12 @@ std::unique_ptr<FileByteSource> FileByteSource::Open(const std::u16string& path,
   return std::unique_ptr<FileByteSource>(new FileByteSource(stream));
 }
 
+FileByteSource::FileByteSource(std::FILE* stream) : stream_(stream) {
+  // glibc ignores the size asked for unless the buffer comes with it. Without this buffer the
+  // stream keeps its own, so a failure costs nothing.
+  (void)std::setvbuf(stream_, buffer_, _IOFBF, sizeof buffer_);
+}
+
 FileByteSource::~FileByteSource() {
   (void)std::fclose(stream_);  // opened read-only: nothing is lost if closing fails
 }
@@ -53,8 +59,9 @@ bool FileByteSource::Seek(std::uint64_t offset) {
 
 bool FileByteSource::Size(std::uint64_t& size) const { return StreamSize(stream_, size); }
 
-RecordingByteSource::RecordingByteSource(ByteSource& inner, std::uint64_t size)
-    : inner_(inner), size_(size) {}
+RecordingByteSource::RecordingByteSource(ByteSource& inner, std::uint64_t size,
+                                         KeepAllowance may_keep)
+    : inner_(inner), size_(size), may_keep_(std::move(may_keep)) {}
 
 std::size_t RecordingByteSource::Read(void* buffer, std::size_t size) {
   auto* out = static_cast<std::uint8_t*>(buffer);
@@ -134,6 +141,10 @@ std::size_t RecordingByteSource::Keep(std::uint64_t offset, const std::uint8_t* 
     if (within == 0) {
       // Blocks rather than one growing buffer: a buffer that doubles would briefly need three
       // times the header bytes, and a large comment header holds up to 64 MiB.
+      if (may_keep_ && !may_keep_(kept_bytes_ + kBlockBytes)) {
+        refused_ = true;
+        break;
+      }
       std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kBlockBytes]);
       if (block == nullptr) break;
       kept.blocks.push_back(std::move(block));

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -45,7 +46,8 @@ class MemoryByteSource : public ByteSource {
   std::uint64_t position_ = 0;
 };
 
-// Reads a file through a buffered stream that it owns and closes on destruction.
+// Reads a file through a buffered stream that it owns and closes on destruction, with a buffer
+// of kBufferBytes.
 class FileByteSource : public ByteSource {
  public:
   // Opens the existing regular file at `path` (UTF-16), as OpenFileForReading does with
@@ -69,10 +71,15 @@ class FileByteSource : public ByteSource {
   // until the next Seek.
   std::FILE* stream() const { return stream_; }
 
+  // One read fills it with the headers of nearly every file (a WAVE header, the Ogg header
+  // pages), and a cold disk is not asked for much more than that.
+  static constexpr std::size_t kBufferBytes = std::size_t{16} << 10;
+
  private:
-  explicit FileByteSource(std::FILE* stream) : stream_(stream) {}
+  explicit FileByteSource(std::FILE* stream);
 
   std::FILE* stream_;
+  char buffer_[kBufferBytes];
   std::uint64_t position_ = 0;
 };
 
@@ -81,9 +88,13 @@ class FileByteSource : public ByteSource {
 // byte is read from the other source once, and from memory after that.
 class RecordingByteSource : public ByteSource {
  public:
+  // Asked before the memory holding the kept bytes grows, with the bytes it would then hold
+  // (see kept_bytes()); false refuses the growth.
+  using KeepAllowance = std::function<bool(std::uint64_t kept_bytes)>;
+
   // Reads `inner`, which must outlive this, as `size` bytes: reads at or beyond `size` return
-  // 0, even when the file has grown.
-  RecordingByteSource(ByteSource& inner, std::uint64_t size);
+  // 0, even when the file has grown. `may_keep`, when given, bounds the memory it keeps.
+  RecordingByteSource(ByteSource& inner, std::uint64_t size, KeepAllowance may_keep = {});
 
   std::size_t Read(void* buffer, std::size_t size) override;
   bool Seek(std::uint64_t offset) override;
@@ -99,9 +110,12 @@ class RecordingByteSource : public ByteSource {
   // Bytes of memory holding the kept bytes (a little more than their count).
   std::uint64_t kept_bytes() const { return kept_bytes_; }
 
-  // False once memory ran out to keep the bytes read: Read has returned nothing since, so
-  // what it returned is all kept, but a reader may have taken the early end for the file's.
+  // False once memory ran out, or `may_keep` refused it, to keep the bytes read: Read has
+  // returned nothing since, so what it returned is all kept, but a reader may have taken the
+  // early end for the file's.
   bool complete() const { return complete_; }
+  // True when that was `may_keep`'s refusal.
+  bool refused() const { return refused_; }
 
  private:
   // Bytes kept from `start` on, in blocks of kBlockBytes (the last one filled in part), so
@@ -120,6 +134,8 @@ class RecordingByteSource : public ByteSource {
   std::uint64_t size_;
   std::uint64_t position_ = 0;
   std::map<std::uint64_t, Run> runs_;  // by start; runs never overlap
+  KeepAllowance may_keep_;
   std::uint64_t kept_bytes_ = 0;
   bool complete_ = true;
+  bool refused_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -82,6 +83,19 @@ TEST(RecordingByteSourceTest, LongRunsKeptAcrossBlocks) {
   EXPECT_EQ(original.substr(65000, 70000), ReadAt(source, 65000, 70000));
   EXPECT_GE(source.kept_bytes(), kept);
   EXPECT_LE(source.kept_bytes(), kept + 65536);
+
+  // Memory refused beyond two blocks: the read stops where the blocks end, and says why.
+  std::uint64_t most_asked = 0;
+  RecordingByteSource bounded(inner, file.size(), [&](std::uint64_t bytes) {
+    most_asked = std::max(most_asked, bytes);
+    return bytes <= 2 * 65536;
+  });
+  std::string out(file.size(), '\0');
+  EXPECT_EQ(2 * 65536u, bounded.Read(out.data(), out.size()));
+  EXPECT_EQ(2 * 65536u, bounded.kept_bytes());
+  EXPECT_EQ(3 * 65536u, most_asked);
+  EXPECT_FALSE(bounded.complete());
+  EXPECT_TRUE(bounded.refused());
 }
 
 }  // namespace

@@ -23,6 +23,14 @@ void DecoderAreaModel::Keep(std::uint64_t bytes, std::uint64_t times) {
 
 void DecoderAreaModel::Borrow(std::uint64_t bytes) { peak_ = std::max(peak_, kept_ + bytes); }
 
+void DecoderAreaModel::Append(const DecoderAreaModel& later) {
+  // Every borrow counts above what was kept before it, so the later peak stands on this kept.
+  peak_ = std::max(peak_, kept_ + later.peak_);
+  kept_ += later.kept_;
+  longest_floor_ = std::max(longest_floor_, later.longest_floor_);
+  most_partitions_ = std::max(most_partitions_, later.most_partitions_);
+}
+
 void DecoderAreaModel::CommentString(std::uint32_t length) { Keep(std::uint64_t{length} + 1); }
 
 void DecoderAreaModel::CommentList(std::uint32_t count) {

@@ -55,6 +55,10 @@ class DecoderAreaModel {
   // what decoding the first audio packet borrows.
   void StartDecoding();
 
+  // Counts what `later`, a model of the same stream counted from nothing, counted after what
+  // this one counted: as if its calls had been made here.
+  void Append(const DecoderAreaModel& later);
+
   // Bytes of area needed so far.
   std::uint64_t Needed() const { return kept_ > peak_ ? kept_ : peak_; }
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <string>
 
 #include "probe/byte_source.h"
 
@@ -13,13 +12,17 @@
 // - POSIX: the bytes the checks read are kept in memory (the header pages up to the end of the
 //   first audio packet, and the file's last 64 KiB), and the decoder reads only those. Where
 //   it reads anything else it finds the end of the file.
-// - Windows: the file is opened so that nobody can write to it while it is open (a file
-//   another program holds open for writing cannot be opened), and the decoder reads it.
+// - Windows: the file is open so that nobody can write to it (FileSharing::kWritersKeptOut),
+//   and the decoder reads it.
 class DecoderInput {
  public:
-  // Opens the regular file at `path` (UTF-16) as OpenFileForReading does. Returns nullptr
-  // when it cannot, or cannot tell the file's size.
-  static std::unique_ptr<DecoderInput> Open(const std::u16string& path);
+  // The Ogg route's reading of `file`, which must outlive the input and, on Windows, have been
+  // opened with FileSharing::kWritersKeptOut; the file's position is the input's from now on.
+  // Returns nullptr when the file's size cannot be told. `may_keep`, when given, is asked
+  // before the memory holding the kept bytes grows (see kept_bytes()); when it refuses, the
+  // checks find an early end and cut_short() tells so.
+  static std::unique_ptr<DecoderInput> Open(
+      FileByteSource& file, const RecordingByteSource::KeepAllowance& may_keep = {});
 
   virtual ~DecoderInput() = default;
 
@@ -41,4 +44,8 @@ class DecoderInput {
   // checks stop reading. A large comment header is held twice: here, and in the decoder's
   // memory area, which it is copied into.
   virtual std::uint64_t kept_bytes() const = 0;
+
+  // True when `may_keep` refused to keep more: the checks' verdict says nothing about the file,
+  // and stream() gives nullptr.
+  virtual bool cut_short() const = 0;
 };

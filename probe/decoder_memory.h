@@ -15,3 +15,7 @@ using DecoderMemory = std::unique_ptr<char, DecoderMemoryRelease>;
 // decoder writes to every page it is given, and faulting them in 4 KiB at a time costs about
 // as much as the rest of opening a file with a large comment header.
 DecoderMemory AllocateDecoderMemory(std::size_t size);
+
+// Gives the memory the heap holds free back to the system (where the platform allows), so
+// that what one large file used and freed is not kept for the thread that measured it.
+void ReturnFreedMemory();

@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include <new>
 
 #include "probe/decoder_memory.h"
@@ -8,3 +10,5 @@ DecoderMemory AllocateDecoderMemory(std::size_t size) {
 }
 
 void DecoderMemoryRelease::operator()(char* memory) const { delete[] memory; }
+
+void ReturnFreedMemory() { (void)_heapmin(); }

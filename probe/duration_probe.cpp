@@ -1,13 +1,16 @@
 #include "probe/duration_probe.h"
 
+#include <memory>
+
+#include "probe/byte_source.h"
 #include "probe/vorbis_length.h"
 #include "probe/wave_reader.h"
 
 namespace {
 
-float WaveRouteSeconds(const std::u16string& path) {
+float WaveRouteSeconds(ByteSource& file) {
   WaveReader reader;
-  if (!reader.Open(path)) return -1.0f;
+  if (!reader.Open(file)) return -1.0f;
   return WaveSeconds(reader.data_size(), reader.format().average_bytes_per_second);
 }
 
@@ -31,8 +34,16 @@ float ChooseDuration(float wave_seconds, float ogg_seconds) {
 }
 
 float DurationProbe(const std::u16string& path) {
+  // Both routes read one open file, kept from writers where the platform can (Windows), as the
+  // Ogg route needs. A file another program holds open for writing opens there only with
+  // writers allowed: the WAVE route reads it, the Ogg route does not.
+  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path, FileSharing::kWritersKeptOut);
+  const bool writers_kept_out = file != nullptr;
+  if (file == nullptr) file = FileByteSource::Open(path);
+  if (file == nullptr) return ChooseDuration(-1.0f, -1.0f);
   // Both routes run on every path: the extension decides nothing.
-  const float wave_seconds = WaveRouteSeconds(path);
-  const float ogg_seconds = VorbisSeconds(path);
+  const float wave_seconds = WaveRouteSeconds(*file);
+  int decoder_opens = 0;
+  const float ogg_seconds = writers_kept_out ? VorbisSeconds(*file, decoder_opens) : -1.0f;
   return ChooseDuration(wave_seconds, ogg_seconds);
 }

@@ -9,6 +9,7 @@
 #include "probe/ogg_packet_reader.h"
 #include "probe/vorbis_bit_reader.h"
 #include "probe/vorbis_setup_check.h"
+#include "probe/vorbis_setup_memo.h"
 
 namespace {
 
@@ -114,7 +115,8 @@ OggHeaderVerdict WalkToFirstAudioPacket(OggPacketReader& reader) {
   return reader.false_end() ? OggHeaderVerdict::kUndefinedInDecoder : OggHeaderVerdict::kSafe;
 }
 
-OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_area) {
+OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_area,
+                              VorbisSetupMemo* memo) {
   reader.CountPages(kMaxVorbisHeaderBytes);
   VorbisIdentification identification;
   OggHeaderVerdict verdict = CheckIdentification(reader, identification);
@@ -122,9 +124,10 @@ OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_ar
   DecoderAreaModel area(identification.channels, identification.short_block,
                         identification.long_block);
   verdict = CheckComment(reader, area);
-  if (verdict == OggHeaderVerdict::kSafe) verdict = CheckVorbisSetup(reader, identification, area);
   // The decoder reads the rest of the setup packet byte by byte: the pages it spans count too.
-  if (verdict == OggHeaderVerdict::kSafe) reader.FlushPacket();
+  if (verdict == OggHeaderVerdict::kSafe) {
+    verdict = CheckVorbisSetupRemembered(reader, identification, area, memo);
+  }
   // A page past the cap stopped the reading: what followed was not the decoder's.
   if (reader.over_cap()) return OggHeaderVerdict::kHeadersTooLarge;
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
@@ -137,11 +140,12 @@ OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_ar
 
 }  // namespace
 
-OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t& decoder_area) {
+OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t& decoder_area,
+                                       VorbisSetupMemo* memo) {
   if (!source.Seek(0)) return OggHeaderVerdict::kBadPage;
   // The reader's 64 KiB buffer is kept off the stack of a Windows main thread. Short of
   // memory, the file is simply not given to the decoder.
   std::unique_ptr<OggPacketReader> reader(new (std::nothrow) OggPacketReader(source));
   if (reader == nullptr) return OggHeaderVerdict::kHeadersTooLarge;
-  return CheckHeaders(*reader, decoder_area);
+  return CheckHeaders(*reader, decoder_area, memo);
 }

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "tests/support/crafted_files.h"
+
+// Rows for the shapes real encoder files take (a comment or setup cut short, other serial
+// numbers, flags the decoder ignores, codebooks it never searches...) are in the
+// ogg_header_shapes case and the fuzz replay of the same shapes; these reach what those cannot:
+// verdicts the output does not tell apart, and the caps at and past their limits.
 
 namespace {
 
@@ -40,6 +44,10 @@ std::string Make(Change change) {
                                                           : std::vector<std::size_t>{0, 2}));
 }
 
+std::string Books(const std::vector<CodebookShape>& books) {
+  return Make([&](Headers& h) { h.setup.books = books; });
+}
+
 // Where page `page` of `stream` starts.
 std::size_t PageStart(const std::string& stream, std::size_t page) {
   const std::vector<CraftedPage> pages = ParsePages(stream);
@@ -48,7 +56,7 @@ std::size_t PageStart(const std::string& stream, std::size_t page) {
   return at;
 }
 
-// `stream` with page `page`'s flags (at 5) or serial number (at 14) byte set to `value`.
+// `stream` with page `page`'s flags (at 5) or another header byte set to `value`.
 std::string WithPageByte(std::string stream, std::size_t page, std::size_t at, char value) {
   stream[PageStart(stream, page) + at] = value;
   return stream;
@@ -70,48 +78,35 @@ TEST(OggHeaderCheckTest, ReadsPagesAsTheDecoderDoes) {
     return Make([&](Headers& h) { h.comment.resize(70000), h.audio = audio; });
   };
   const std::string good = pages({});
-  const std::size_t third = PageStart(good, 2);
-  // The last comment spread over pages 1 and 2: where page 2 is not marked as continuing it,
-  // the decoder reads one end of packet (-1) inside the comment, then goes on in page 2,
-  // reading its framing bit from the comment's last byte.
-  const auto long_comment = [](char fill) {
-    return WithPageByte(Make([&](Headers& h) {
-      h.comment = CommentPacket("tester", {"T=" + std::string(70000, fill)});
-    }), 2, 5, 0);
-  };
+  const std::size_t second = PageStart(good, 1), third = PageStart(good, 2);
+  // The last comment spread over pages 1 and 2, page 2 not marked as continuing it: the
+  // decoder reads one end of packet (-1) inside the comment, then goes on in page 2, reading
+  // its framing bit from the comment's last byte, here even.
+  const std::string long_comment = WithPageByte(Make([](Headers& h) {
+    h.comment = CommentPacket("tester", {"T=" + std::string(70000, 'x')});
+  }), 2, 5, 0);
   // A type bit of 0 marks an audio packet; the decoder reads every page up to the end of the
   // first one byte by byte. Packets of 70000 bytes span two pages (3 and 4).
   const std::string audio(100, '\0'), other(5 << 20, '\x01'), large(70000, '\x01');
   std::string split = pages({large, audio});
   split.insert(PageStart(split, 4), "x");
-  const std::size_t setup_page = PageStart(Make([](Headers& h) { h.setup_own_page = true; }), 2);
+  const std::string own_page = Make([](Headers& h) { h.setup_own_page = true; });
   ExpectVerdicts({
-      {"a packet over two pages", good, V::kSafe},
       {"capture pattern", std::string(good).replace(3, 1, "T"), V::kBadPage},
       {"version 1", WithPageByte(good, 0, 4, 1), V::kBadPage},
       {"first page not first", WithPageByte(good, 0, 5, 0), V::kBadPage},
-      // Neither the flags of the comment's first page nor serial numbers are looked at.
-      {"comment page claims to continue", WithPageByte(good, 1, 5, 1), V::kSafe},
-      {"other serial", WithPageByte(good, 2, 14, 8), V::kSafe},
-      {"unflagged continuation read on, odd byte", long_comment('y'), V::kSafe},
-      {"unflagged continuation read on, even byte", long_comment('x'), V::kBadCommentHeader},
+      {"unflagged continuation read on, even byte", long_comment, V::kBadCommentHeader},
       // After the framing bit the decoder stops at the false end: the setup starts in page 2.
       {"unflagged continuation after the fields", WithPageByte(good, 2, 5, 0), V::kBadSetup},
-      {"setup page claims to continue",
-       Make([](Headers& h) { h.setup_own_page = true; }).replace(setup_page + 5, 1, "\1"),
-       V::kBadPage},
+      {"setup page claims to continue", WithPageByte(own_page, 2, 5, 1), V::kBadPage},
       // The decoder cannot read an empty segment table (a read of no bytes fails): where the
       // comment starts, it refuses the page; where the comment goes on, the page ends it and
       // the setup is looked for after it.
       {"no segments where the comment starts",
-       std::string(good).insert(PageStart(good, 1), good.substr(PageStart(good, 1), 26) + '\0'),
-       V::kBadPage},
+       std::string(good).insert(second, good.substr(second, 26) + '\0'), V::kBadPage},
       {"no segments where the comment goes on",
        std::string(good).insert(third, good.substr(third, 26) + '\0'), V::kBadPage},
       {"the file ending where the comment goes on", good.substr(0, third + 10), V::kBadPage},
-      // Past the end of the file the decoder reads 0: here the last bits of the modes.
-      {"the setup's last byte beyond the end", good.substr(0, good.size() - 1), V::kSafe},
-      {"no segments after the headers", good + good.substr(0, 26) + '\0', V::kSafe},
       {"an audio packet, then more", pages({audio, other}), V::kSafe},
       {"5 MiB before the first audio packet", pages({other, audio}), V::kHeadersTooLarge},
       // Inside a packet it skips, the decoder looks for the next page once more a byte on.
@@ -131,22 +126,14 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
   const auto with = [&](std::size_t at, std::uint32_t value) {
     return comment(std::string(plain).replace(at, 4, Le(value, 4)));
   };
-  const std::string no_comments = CommentPacket("tester", {});  // the count at 17, framing at 21
   ExpectVerdicts({
-      // The count's second byte read past the end, as -1 shifted left.
-      {"vendor past the end", with(7, 23), V::kUndefinedInDecoder},
-      // Its last byte read as 0xFF makes the count negative: no comments.
-      {"count missing its last byte", comment(no_comments.substr(0, 20)), V::kSafe},
-      {"count missing two bytes", comment(no_comments.substr(0, 19)), V::kUndefinedInDecoder},
       {"negative count", with(17, 0x80000000), V::kSafe},
       {"a length read past the end", with(17, 2), V::kUndefinedInDecoder},
       // The bytes past the end are -1 (0xFF), the framing byte among them.
-      {"last comment past the end", with(21, 9), V::kSafe},
       {"last comment past the end, within the area", with(21, kMaxDecoderAreaBytes - 1),
        V::kSafe},
       {"last comment beyond the area", with(21, kMaxDecoderAreaBytes), V::kCommentsTooLarge},
       {"negative comment length", with(21, 0x80000000), V::kUndefinedInDecoder},
-      {"no framing byte", comment(plain.substr(0, plain.size() - 1)), V::kSafe},
       {"framing bit clear", comment(plain.substr(0, plain.size() - 1) + '\2'),
        V::kBadCommentHeader},
       {"65 536 comments", comment(CommentPacket("", std::vector<std::string>(65536))), V::kSafe},
@@ -159,10 +146,6 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
 }
 
 TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
-  const auto books = [](std::vector<CodebookShape> b) {
-    return Make([&](Headers& h) { h.setup.books = b; });
-  };
-  const std::size_t setup_size = SetupPacket(SetupShape{}, 2).size();
   ExpectVerdicts({
       {"every field at its edge", Make([](Headers& h) {
          h.id[11] = 16, h.id[28] = '\xD6', h.setup.submaps = 15, h.setup.floor_x = {1, 15};
@@ -177,22 +160,17 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
       {"long block 16384", Make([](Headers& h) { h.id[28] = '\xE8'; }), V::kBadIdentification},
       {"short above long", Make([](Headers& h) { h.id[28] = '\x8B'; }), V::kBadIdentification},
       {"identification framing", Make([](Headers& h) { h.id[29] = 0; }), V::kBadIdentification},
-      // Past its end the setup reads as 0: here the mode's last bits, then its framing bit.
-      {"setup missing its last byte",
-       Make([&](Headers& h) { h.setup_size = setup_size - 1; }), V::kSafe},
       {"setup cut short", Make([](Headers& h) { h.setup_size = 12; }), V::kBadSetup},
-      {"five 2-bit codes: no Huffman code", books({{1, 5, 2}}), V::kBadSetup},
+      {"five 2-bit codes: no Huffman code", Books({{1, 5, 2}}), V::kBadSetup},
       {"floor points at one position", Make([](Headers& h) { h.setup.floor_x = {3, 3}; }),
        V::kBadSetup},
       {"floor type 0", Make([](Headers& h) { h.setup.floor_type = 0; }), V::kBadSetup},
       {"16 submaps", Make([](Headers& h) { h.setup.submaps = 16; }), V::kUndefinedInDecoder},
-      // Codebook 0 classifies the residue; codebook 1 is named by nothing.
-      {"31-bit codes in 2 entries, searched", books({{1, 2, 31}}), V::kUndefinedInDecoder},
-      {"31-bit codes in 2 entries, unused", books({{}, {1, 2, 31}}), V::kSafe},
-      {"31-bit codes in 9 entries", books({{1, 9, 31}}), V::kSafe},
-      {"lookup type 1 of 30 dimensions", books({{30, 2, 16, 1, 1}}), V::kSafe},
-      // The decoder converts 2^31 from a float to an int.
-      {"lookup type 1 of 31 dimensions", books({{31, 2, 16, 1, 1}}), V::kUndefinedInDecoder},
+      // Codebook 0 classifies the residue, so decoding searches it.
+      {"31-bit codes in 2 entries, searched", Books({{1, 2, 31}}), V::kUndefinedInDecoder},
+      {"31-bit codes in 9 entries, searched", Books({{1, 9, 31}}), V::kSafe},
+      // The decoder converts 2^31 from a float to an int, and the build here then refuses it.
+      {"lookup type 1 of 31 dimensions", Books({{31, 2, 16, 1, 1}}), V::kUndefinedInDecoder},
   });
 }
 
@@ -201,7 +179,7 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
 TEST(OggHeaderCheckTest, ReadsCodeLengthsInEveryLayout) {
   const auto book = [](std::vector<std::uint8_t> lengths, bool sparse) {
     const auto entries = static_cast<std::uint32_t>(lengths.size());
-    return Make([&](Headers& h) { h.setup.books = {{1, entries, 0, 0, 0, lengths, sparse}}; });
+    return Books({{1, entries, 0, 0, 0, lengths, sparse}});
   };
   const std::vector<std::uint8_t> absent(8, 0);
   const auto with = [](std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
@@ -224,9 +202,6 @@ TEST(OggHeaderCheckTest, ReadsCodeLengthsInEveryLayout) {
 }
 
 TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
-  const auto books = [](std::vector<CodebookShape> b) {
-    return Make([&](Headers& h) { h.setup.books = b; });
-  };
   const auto classified = [](CodebookShape book, std::uint32_t residues) {
     return Make([&](Headers& h) { h.setup.books = {book}, h.setup.residues = residues; });
   };
@@ -234,18 +209,13 @@ TEST(OggHeaderCheckTest, CapsOnlyTotalsTheDecoderWorksThrough) {
     return Make([&](Headers& h) { h.id[11] = count, h.setup.partition_size = 1; });
   };
   ExpectVerdicts({
-      {"129 codebooks", books(std::vector<CodebookShape>(129)), V::kSafe},
-      {"256 codebooks", books(std::vector<CodebookShape>(256)), V::kSafe},
       // Codebook 0, small, classifies the residue.
-      {"65 537 entries", books({{}, {1, 65537, 17}}), V::kSafe},
-      {"65 dimensions", books({{65, 2}}), V::kSafe},
-      {"32 769 dimensions", books({{32769, 2}}), V::kSafe},
-      {"2^18 entries in all", books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65535}}),
+      {"2^18 entries in all", Books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65535}}),
        V::kSafe},
-      {"more entries in all", books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65536}}),
+      {"more entries in all", Books({{1, 1}, {1, 65536}, {1, 65536}, {1, 65536}, {1, 65536}}),
        V::kSetupTooLarge},
-      {"2^20 entry dimensions in all", books({{1, 1}, {16, 65535}, {15, 1}}), V::kSafe},
-      {"more entry dimensions in all", books({{1, 1}, {16, 65536}}), V::kSetupTooLarge},
+      {"2^20 entry dimensions in all", Books({{1, 1}, {16, 65535}, {15, 1}}), V::kSafe},
+      {"more entry dimensions in all", Books({{1, 1}, {16, 65536}}), V::kSetupTooLarge},
       {"2^14 classification entries", classified({1, 4096}, 4), V::kSafe},
       {"more classification entries", classified({1, 4096}, 5), V::kSetupTooLarge},
       {"2^20 classification entry dimensions", classified({4096, 256, 8}, 1), V::kSafe},

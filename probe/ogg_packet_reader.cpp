@@ -97,10 +97,10 @@ void OggPacketReader::DropPacketBytes(std::uint64_t count) {
   }
 }
 
-void OggPacketReader::FlushPacket() {
+void OggPacketReader::FlushPacket(std::string* bytes) {
   for (;;) {
     if (bytes_in_seg_ == 0 && (last_seg_ || NextSegment() == 0)) return;
-    Consume(static_cast<std::uint64_t>(bytes_in_seg_));
+    Consume(static_cast<std::uint64_t>(bytes_in_seg_), bytes);
     bytes_in_seg_ = 0;
   }
 }
@@ -114,19 +114,42 @@ void OggPacketReader::SkipPacketBySeeking() {
   } while (length != 0);
 }
 
+OggPacketReader::Place OggPacketReader::Here() const {
+  return {over_cap_, counted_,  cap_,      position_,     eof_,
+          page_,     next_seg_, last_seg_, bytes_in_seg_, false_end_};
+}
+
+void OggPacketReader::GoBack(const Place& place) {
+  over_cap_ = place.over_cap;
+  counted_ = place.counted;
+  cap_ = place.cap;
+  position_ = place.position;  // before the buffer, the next read refills it
+  eof_ = place.eof;
+  page_ = place.page;
+  next_seg_ = place.next_seg;
+  last_seg_ = place.last_seg;
+  bytes_in_seg_ = place.bytes_in_seg;
+  false_end_ = place.false_end;
+}
+
 bool OggPacketReader::NextByte(std::uint8_t& byte) {
   if (position_ - buffer_start_ >= buffer_size_ && !Refill()) return false;
   byte = buffer_[static_cast<std::size_t>(position_++ - buffer_start_)];
   return true;
 }
 
-void OggPacketReader::Consume(std::uint64_t size) {
+void OggPacketReader::Consume(std::uint64_t size, std::string* copy) {
   while (size > 0) {
     if (position_ - buffer_start_ >= buffer_size_ && !Refill()) {
       eof_ = true;
       return;
     }
     const std::uint64_t take = std::min(size, buffer_start_ + buffer_size_ - position_);
+    if (copy != nullptr) {
+      const auto at = static_cast<std::size_t>(position_ - buffer_start_);
+      copy->append(reinterpret_cast<const char*>(buffer_.data() + at),
+                   static_cast<std::size_t>(take));
+    }
     position_ += take;
     size -= take;
   }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "probe/byte_source.h"
 #include "probe/ogg_page.h"
@@ -58,16 +59,33 @@ class OggPacketReader final : public OggPageInput {
   std::uint32_t Get32Packet(bool& undefined);
   // Get8Packet `count` times, dropping the bytes: a segment or a page at a time.
   void DropPacketBytes(std::uint64_t count);
-  // flush_packet: reads up to the next end of packet.
-  void FlushPacket();
+  // flush_packet: reads up to the next end of packet; the bytes read are appended to `*bytes`
+  // when it is given.
+  void FlushPacket(std::string* bytes = nullptr);
   // What the decoder does after the comment header: seeks past the rest of the segment, then
   // past each segment up to one of no bytes, loading the pages they lie in.
   void SkipPacketBySeeking();
 
+  // Where the reader stands, with all it knows of the page and the packet there. Going back
+  // to it reads on from there again; the source must give the same bytes.
+  struct Place {
+    bool over_cap;
+    std::uint64_t counted, cap, position;
+    bool eof;
+    OggPageHeader page;
+    int next_seg;
+    bool last_seg;
+    int bytes_in_seg;
+    bool false_end;
+  };
+  Place Here() const;
+  void GoBack(const Place& place);
+
  private:
   bool NextByte(std::uint8_t& byte);
-  // Bytes read and dropped; at the end of the file the position stays there, as with fgetc.
-  void Consume(std::uint64_t size);
+  // Bytes read and dropped (appended to `*copy` when given); at the end of the file the
+  // position stays there, as with fgetc.
+  void Consume(std::uint64_t size, std::string* copy = nullptr);
   bool Refill();
 
   ByteSource& source_;

@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/utf.h"
+#include "probe/decoder_input.h"
+#include "probe/ogg_header_check.h"
+#include "probe/ogg_length_guard.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -27,7 +35,8 @@ TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
   const std::string name = folder.File("track.ogg");
   const std::u16string path = Utf8ToUtf16(name);
   WriteBytes(name, checked);
-  const float expected = VorbisSeconds(path);
+  int first_opens = 0;
+  const float expected = VorbisSeconds(path, first_opens);
   ASSERT_GT(expected, 0.0f);
   const std::vector<std::pair<const char*, std::string>> rewrites = {
       {"headers that crash the decoder", crashing},
@@ -43,6 +52,53 @@ TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
         VorbisSeconds(path, decoder_opens, [&, &bytes = bytes] { WriteBytes(name, bytes); });
     EXPECT_EQ(expected, seconds) << what;
     EXPECT_EQ(1, decoder_opens) << what;
+  }
+}
+
+// Files measured on eight threads at once, with room for a few at a time or for none but
+// alone: each measures as with all the memory it wants, and where each fits the limit, they
+// never hold more together.
+TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
+  std::vector<std::u16string> paths;
+  for (const char* name : {"mono_8k", "6ch_48k", "stereo_44k", "stereo_96k"}) {
+    paths.push_back(Utf8ToUtf16(std::string(PROBE_TEST_FILES) + "/data/vorbis_" + name + ".ogg"));
+  }
+  std::vector<float> expected;
+  MemoryBudget one_at_a_time(std::uint64_t{1} << 40, 0);
+  for (const std::u16string& path : paths) {
+    int decoder_opens = 0;
+    expected.push_back(VorbisSeconds(path, decoder_opens, {}, one_at_a_time));
+  }
+  // The most one file holds: its area and the bytes kept for the decoder.
+  const std::uint64_t largest = one_at_a_time.peak();
+  std::uint64_t largest_need = 0;
+  for (const std::u16string& path : paths) {
+    const std::unique_ptr<FileByteSource> file = FileByteSource::Open(path);
+    const std::unique_ptr<DecoderInput> input = DecoderInput::Open(*file);
+    std::uint64_t area = 0;
+    ASSERT_EQ(OggHeaderVerdict::kSafe, CheckOggVorbisHeaders(input->source(), area));
+    ASSERT_TRUE(CanFindOggLength(input->source(), input->size()));
+    largest_need = std::max(largest_need, input->kept_bytes() + area);
+  }
+  EXPECT_EQ(largest_need, largest);
+  for (const std::uint64_t limit : {largest * 5 / 2, largest / 2}) {
+    MemoryBudget budget(limit, 4096);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (std::size_t t = 0; t < 8; ++t) {
+      threads.emplace_back([&, t] {
+        for (std::size_t i = 0; i < 4 * paths.size(); ++i) {
+          const std::size_t file = (t + i) % paths.size();
+          int decoder_opens = 0;
+          if (VorbisSeconds(paths[file], decoder_opens, {}, budget) != expected[file]) ++wrong;
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(0, wrong.load()) << limit;
+    if (limit >= largest) {
+      EXPECT_LE(budget.peak(), limit);
+    }
   }
 }
 

@@ -28,9 +28,19 @@ bool WaveReader::Open(const std::u16string& path) {
 }
 
 bool WaveReader::Open(std::unique_ptr<ByteSource> source) {
+  if (source == nullptr) {
+    Close();
+    return false;
+  }
+  ByteSource& kept = *source;
+  const bool opened = Open(kept);
+  if (opened) owned_ = std::move(source);
+  return opened;
+}
+
+bool WaveReader::Open(ByteSource& source) {
   Close();
-  if (source == nullptr) return false;
-  source_ = std::move(source);
+  source_ = &source;
   if (!ReadHeader()) {
     Close();
     return false;
@@ -39,7 +49,8 @@ bool WaveReader::Open(std::unique_ptr<ByteSource> source) {
 }
 
 void WaveReader::Close() {
-  source_.reset();
+  source_ = nullptr;
+  owned_.reset();
   riff_end_ = 0;
   format_ = WaveFormat{};
   extra_data_.reset();

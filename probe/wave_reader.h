@@ -56,6 +56,8 @@ class WaveReader {
   bool Open(const std::u16string& path);
   // The same over any byte source, which the reader keeps until Close.
   bool Open(std::unique_ptr<ByteSource> source);
+  // The same over a source the caller keeps, which must outlive the reader or its Close.
+  bool Open(ByteSource& source);
 
   // Releases the source and the format record. Does nothing when already closed.
   void Close();
@@ -84,7 +86,8 @@ class WaveReader {
   bool ReadFormat(const ChunkHeader& fmt);
   bool ReadExact(void* buffer, std::size_t size);
 
-  std::unique_ptr<ByteSource> source_;
+  std::unique_ptr<ByteSource> owned_;  // the source, when the reader keeps it
+  ByteSource* source_ = nullptr;
   std::uint64_t riff_end_ = 0;  // the RIFF chunk's declared end, which bounds its children
   WaveFormat format_;
   std::unique_ptr<std::uint8_t[]> extra_data_;

@@ -34,20 +34,17 @@ struct CountingSource : MemoryByteSource {
 
 // Only headers and the format record are read, a block of headers at a time: never through the
 // megabytes of sample data, nor through more chunks than a real file holds. Every other chunk
-// is skipped, whatever its id.
+// is skipped, whatever its id. (The layouts the output shows are in the lister_wave_layouts
+// and probe_edges cases.)
 TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
   const std::string pcm_fmt = Chunk("fmt ", FormatBody(1, 2, 44100, 16));
   const Fields pcm{1, 2, 44100, 176400, 4, 16, 0};
   // A 16-byte non-PCM chunk: its extra size is read from whatever follows it.
   const std::string float16_fmt = Chunk("fmt ", FormatBody(3, 1, 8000, 32));
   const std::string data = Chunk("data", std::string(10, 'x'));
-  std::string extensible = FormatBody(0xFFFE, 2, 96000, 24);
-  extensible += Le(22, 2);
-  extensible += std::string(22, 'x');
-  std::string pcm18 = FormatBody(1, 2, 44100, 16);
-  pcm18 += Le(0x7777, 2);  // PCM has no extra size: ignored
-  std::string huge_extra = FormatBody(0xFFFE, 2, 44100, 16);
-  huge_extra += Le(0xFFFF, 2);
+  const std::string extensible =
+      FormatBody(0xFFFE, 2, 96000, 24) + Le(22, 2) + std::string(22, 'x');
+  const std::string pcm18 = FormatBody(1, 2, 44100, 16) + Le(0x7777, 2);  // PCM: no extra size
   std::string empty_chunks;
   for (int i = 0; i < 20000; ++i) empty_chunks += ChunkHeader("JUNK", 0);
   std::string spaced;  // every header a new read
@@ -67,7 +64,6 @@ TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
       {"16-byte float fmt borrowing its extra size from the next chunk's id",
        Riff(float16_fmt + Chunk("JUNK", std::string(22000, 'x')) + data),
        {3, 1, 8000, 32000, 4, 32, 'J' | ('U' << 8)}, 10},
-      {"RIFF size beyond the file end", RiffSized(0xFFFFFFF0, pcm_fmt + data), pcm, 10},
       {"data header ending at the RIFF end, data past it", RiffSized(4 + 24 + 8, pcm_fmt + data),
        pcm, 10},
       {"not RIFF", ChunkHeader("RIFX", 36) + "WAVE" + pcm_fmt + data},
@@ -76,7 +72,6 @@ TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
       {"fmt cut short by the file end",
        Riff(ChunkHeader("fmt ", 16) + FormatBody(1, 1, 8000, 8).substr(0, 10))},
       {"16-byte float fmt at the file end", Riff(data + float16_fmt)},
-      {"extra size 65535, none present", Riff(Chunk("fmt ", huge_extra) + data)},
       {"data chunk after the RIFF end", RiffSized(4 + 24, pcm_fmt + data)},
       {"data header straddling the RIFF end", RiffSized(4 + 24 + 7, pcm_fmt + data)},
       {"child skipping past the RIFF end", Riff(pcm_fmt + ChunkHeader("LIST", 0xFFFFFFF0) + data)},

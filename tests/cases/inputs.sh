@@ -16,6 +16,11 @@ riff() { make_test_file riff "$@"; }; wave() { make_test_file wave "$@"; }
 case $1 in
   lister_order) wave in/b.wav 8000 12345; wave in/A.wav 8000 16000; mkdir in/x in/y; wave in/x/same.wav 8000 26000; wave in/y/same.wav 8000 16000 ;;
   generator_taken) wave in/outro.wav 1000 5668; cp "$data/vorbis_stereo_44k.ogg" in/intro.ogg; printf taken >app/config.cpp ;;
+  # Three folders of 100 tracks, measured on several threads: where names meet, the later folder
+  # wins, and the last argument, a single file, wins over all three.
+  lister_many_files) oggs=('' vorbis_mono_8k.ogg vorbis_6ch_48k.ogg vorbis_stereo_96k.ogg); for f in 1 2 3; do mkdir in/$f
+      for ((i = 50 * f - 50; i < 50 * f + 50; i++)); do n=in/$f/t$(printf %03d $i); if ((i % 5 == 0)); then cp "$data/${oggs[f]}" $n; else wave $n 8000 $(((f * 100 + i % 100) * 80)); fi; done
+    done; printf 'not audio' >in/2/t075 ;;
   lister_kinds) cp "$data"/{ogg_data_named.wav,wave_data_named.ogg,vorbis_stereo_44k.ogg} in/; cp "$data/vorbis_6ch_48k.ogg" in/six.ogg; wave in/empty.wav 8000 0; wave in/short.wav 8000 7; mkdir in/folder.wav ;;
   lister_wave_layouts) cd in
     { chunk LIST 3 abc; fmt 1 1 8000 8; chunk data 16000; } | riff odd_chunk.wav
@@ -82,11 +87,12 @@ case $1 in
     oggenc -Q -t x -o a.ogg ../in.wav; sox ../in.wav -C 3 b.ogg; ffmpeg -loglevel error -i ../in.wav -c:a libvorbis c.ogg
     ffmpeg -loglevel error -i ../in.wav -c:a vorbis -strict -2 d.ogg; cp a.ogg long.ogg; python3 -c 'print("NOTE=" + "abc" * 23334)' >../tag; vorbiscomment -a -c ../tag long.ogg
     for f in a b c d; do make_test_file shapes $f.ogg .; done; make_test_file shapes long.ogg . continued-unflagged ;;
-  # Cover art as taggers embed it: a front-cover PNG in a picture block, as base64.
+  # Cover art as taggers embed it: a front-cover PNG in a picture block, as base64. Two files of
+  # 27 MB need more decoder memory together than the files measured at once may hold.
   cover_art | cover_art_within_16mib) sox -D -n -r 44100 -c 2 -b 16 in.wav synth 0.3 pinknoise vol 0.5; oggenc -Q -o in/plain.ogg in.wav
-    for size in 12.6:12603198 24:24000000; do cp in/plain.ogg "in/art-${size%:*}MB.ogg"; python3 -c 'import base64, os, struct, sys; n = int(sys.argv[1])
+    for size in 12.6:12603198 24:24000000 27:27000000; do cp in/plain.ogg "in/art-${size%:*}MB.ogg"; python3 -c 'import base64, os, struct, sys; n = int(sys.argv[1])
 print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, b"image/png", 0, 4000, 3000, 24, 0, n) + b"\x89PNG\r\n\x1a\n" + os.urandom(n - 8)).decode())' "${size#*:}" >tag
-      vorbiscomment -a -c tag "in/art-${size%:*}MB.ogg"; done ;;
+      vorbiscomment -a -c tag "in/art-${size%:*}MB.ogg"; done; cp in/art-27MB.ogg in/art-27MB-2.ogg ;;
   generator_closed_output) wave in/outro.wav 1000 5668 ;;
   generator_control_names) cd in; mkdir $'a\n#include "secret"'; wave $'a\n#include "secret"/b.wav' 8000 8000
     wave $'inj\n\t};\n\tclass Evil { hacked = 1; };\n\tclass x.wav' 8000 16000; wave $'esc\x1b[2J.wav' 8000 4000

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Remakes the committed test audio in this folder. The tests compute their expected durations
-# from the frame counts and rates below, so keep the two in step. Needs sox and oggenc
-# (vorbis-tools). The Windows build runs its tests under Wine without these encoders, which is
-# why the results are committed rather than made at test time.
+# Remakes the committed test audio in this folder (needs sox and oggenc): committed, since the
+# Windows tests run without the encoders. The cases' durations follow from the frames below.
 set -euo pipefail
 cd "$(dirname "$0")"
 work=$(mktemp -d)

@@ -5,13 +5,15 @@
 // the same length; where it calls the file one the decoder refuses, the decoder refusing it.
 // (Files beyond a cap, or that the decoder mishandles, are not given to the decoder.)
 
-#include <fcntl.h>
+#include "tests/fuzz/probe_fuzz_target.h"
+
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -21,84 +23,72 @@
 #include "probe/ogg_header_check.h"
 #include "probe/ogg_length_guard.h"
 #include "probe/vorbis_length.h"
+#include "probe/vorbis_setup_memo.h"
 #include "probe/wave_reader.h"
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
+AreaBound area_bound;
+
 namespace {
 
-// One scratch file per process, rewritten for every input and removed at exit.
-class ScratchFile {
- public:
+// The input in a file, rewritten for every input: the decoder reads a stdio stream. One per
+// process, removed at exit; no path when it cannot be made, and inputs are then skipped.
+struct ScratchFile {
   ScratchFile() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") +
-                          "/probe-fuzz-XXXXXX";
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ >= 0) path_ = pattern;
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0) path.clear();
+    if (fd >= 0) ::close(fd);
   }
-  ~ScratchFile() {
-    if (fd_ < 0) return;
-    ::close(fd_);
-    ::unlink(path_.c_str());
-  }
-
-  // False when the file could not be made or written; the input is then skipped.
-  bool Hold(const std::uint8_t* data, std::size_t size) {
-    if (fd_ < 0 || ::ftruncate(fd_, 0) != 0) return false;
-    std::size_t done = 0;
-    while (done < size) {
-      const ssize_t put = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
-      if (put <= 0) return false;
-      done += static_cast<std::size_t>(put);
-    }
-    return true;
-  }
-
-  const std::string& path() const { return path_; }
-
- private:
-  int fd_ = -1;
-  std::string path_;
+  ~ScratchFile() { (void)std::remove(path.c_str()); }
+  std::string path = std::filesystem::temp_directory_path().string() + "/probe-fuzz-XXXXXX";
 };
 
-// The decoder on its own over the file at `path`, with the largest memory area the Ogg route
-// gives it: false when it opens no stream, else the stream's frames and rate.
-bool DecoderLength(const std::string& path, unsigned int& frames, unsigned int& rate) {
+// The decoder on its own over the file at `path`, in an area of `area_bytes` (at most the
+// largest the Ogg route gives): false when it opens no stream, else the stream's seconds, -1
+// where the frames saturate (a cap of the route's own).
+bool DecoderOpens(const std::string& path, std::uint64_t area_bytes, float& seconds) {
   static char* const area = static_cast<char*>(std::malloc(kMaxDecoderAreaBytes));
   std::FILE* stream = std::fopen(path.c_str(), "rb");
   if (area == nullptr || stream == nullptr) std::abort();
-  const stb_vorbis_alloc alloc{area, static_cast<int>(kMaxDecoderAreaBytes)};
+  const stb_vorbis_alloc alloc{area, int(std::min(area_bytes, kMaxDecoderAreaBytes))};
   int error = 0;
   stb_vorbis* decoder = stb_vorbis_open_file(stream, /*close_on_free=*/0, &error, &alloc);
   if (decoder != nullptr) {
-    frames = stb_vorbis_stream_length_in_samples(decoder);
-    rate = stb_vorbis_get_info(decoder).sample_rate;
+    const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder);
+    const float rate = static_cast<float>(stb_vorbis_get_info(decoder).sample_rate);
+    seconds = frames == 0xFFFFFFFE ? -1.0f : static_cast<float>(frames) / rate;
     stb_vorbis_close(decoder);
   }
   (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails
   return decoder != nullptr;
 }
 
-// Aborts unless the Ogg route's `ogg_seconds` for the input is the decoder's answer.
+// Aborts unless the Ogg route's `ogg_seconds` for the input is the decoder's answer, and unless
+// the header check answers as it does without the memo of setup headers the route shares
+// between files (here all the inputs of a run).
 void CompareWithDecoder(const std::uint8_t* data, std::size_t size, const std::string& path,
                         float ogg_seconds) {
   MemoryByteSource source(data, size);
-  std::uint64_t area = 0;
+  std::uint64_t area = 0, recalled_area = 0;
   const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, area);
+  if (CheckOggVorbisHeaders(source, recalled_area, &SharedSetupMemo()) != verdict ||
+      (verdict == OggHeaderVerdict::kSafe && recalled_area != area)) {
+    std::abort();
+  }
   const bool passed = verdict == OggHeaderVerdict::kSafe && CanFindOggLength(source, size);
   if (!passed && !IsDecoderRefusal(verdict)) return;
-  unsigned int frames = 0, rate = 0;
-  const bool opened = DecoderLength(path, frames, rate);
+  float seconds = -1.0f, ignored = 0;
+  const bool opened = DecoderOpens(path, kMaxDecoderAreaBytes, seconds);
   if (!passed) {
     if (opened) std::abort();  // refused for the decoder, which reads it
     return;
   }
-  // Frames the decoder saturates are a cap of the route's own.
-  if (opened && frames == 0xFFFFFFFE) return;
-  const float seconds = opened ? static_cast<float>(frames) / static_cast<float>(rate) : -1.0f;
   if (seconds != ogg_seconds) std::abort();
+  if (!area_bound.on) return;
+  ++area_bound.inputs;
+  if (DecoderOpens(path, area - std::min(area, AreaBound::kAreaSlack), ignored)) std::abort();
 }
 
 }  // namespace
@@ -109,12 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (reader.Open(std::make_unique<MemoryByteSource>(data, size))) {
     wave_seconds = WaveSeconds(reader.data_size(), reader.format().average_bytes_per_second);
   }
-  static ScratchFile scratch;
+  static const ScratchFile scratch;
   float ogg_seconds = -1.0f;
   int decoder_opens = 0;
-  if (scratch.Hold(data, size)) {
-    ogg_seconds = VorbisSeconds(Utf8ToUtf16(scratch.path()), decoder_opens);
-    CompareWithDecoder(data, size, scratch.path(), ogg_seconds);
+  std::ofstream held(scratch.path, std::ios::binary | std::ios::trunc);
+  if (held.write(reinterpret_cast<const char*>(data), std::streamsize(size)).flush()) {
+    held.close();
+    ogg_seconds = VorbisSeconds(Utf8ToUtf16(scratch.path), decoder_opens);
+    CompareWithDecoder(data, size, scratch.path, ogg_seconds);
   }
   // The memory area sized from the headers must let the decoder open the file at once.
   if (decoder_opens > 1) std::abort();

@@ -16,9 +16,8 @@ std::uint32_t OggChecksum(std::string_view bytes) {
   static const std::array<std::uint32_t, 256> table = [] {
     std::array<std::uint32_t, 256> t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
-      std::uint32_t r = i << 24;
-      for (int k = 0; k < 8; ++k) r = (r & 0x80000000u) != 0 ? (r << 1) ^ 0x04C11DB7u : r << 1;
-      t[i] = r;
+      t[i] = i << 24;
+      for (int k = 0; k < 8; ++k) t[i] = (t[i] << 1) ^ ((t[i] >> 31) * 0x04C11DB7u);
     }
     return t;
   }();
@@ -33,6 +32,12 @@ std::string Le(std::uint64_t value, int bytes) {
   std::string out;
   for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
   return out;
+}
+
+std::uint64_t LeAt(std::string_view bytes, std::size_t at, int size) {
+  std::uint64_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | std::uint8_t(bytes.at(at + i));
+  return value;
 }
 
 std::string ChunkHeader(std::string_view id, std::uint32_t size) {
@@ -136,19 +141,11 @@ std::string CraftedPage::Bytes() const {
 std::vector<CraftedPage> ParsePages(std::string_view file) {
   std::vector<CraftedPage> pages;
   for (std::size_t at = 0; at + 27 <= file.size() && file.substr(at, 4) == "OggS";) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(file[at + i]); };
-    const auto field = [&](std::size_t i, int size) {
-      std::uint64_t value = 0;
-      for (int k = size - 1; k >= 0; --k) value = value << 8 | byte(i + k);
-      return value;
-    };
-    CraftedPage page;
-    page.flags = byte(5);
-    page.granule = field(6, 8);
-    page.serial = static_cast<std::uint32_t>(field(14, 4));
-    page.sequence = static_cast<std::uint32_t>(field(18, 4));
-    if (at + 27 + byte(26) > file.size()) break;
-    page.lacing = std::string(file.substr(at + 27, byte(26)));
+    const auto field = [&](std::size_t i, int size) { return LeAt(file, at + i, size); };
+    CraftedPage page{std::uint8_t(field(5, 1)), field(6, 8), std::uint32_t(field(14, 4)),
+                     std::uint32_t(field(18, 4)), "", ""};
+    if (at + 27 + field(26, 1) > file.size()) break;
+    page.lacing = std::string(file.substr(at + 27, field(26, 1)));
     std::size_t body = 0;
     for (const char length : page.lacing) body += static_cast<std::uint8_t>(length);
     if (at + 27 + page.lacing.size() + body > file.size()) break;

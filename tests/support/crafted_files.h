@@ -12,6 +12,9 @@
 
 // `value` as `bytes` (up to 8) little-endian bytes.
 std::string Le(std::uint64_t value, int bytes);
+// The `size`-byte (up to 8) little-endian value at `at` in `bytes`: std::out_of_range past
+// their end.
+std::uint64_t LeAt(std::string_view bytes, std::size_t at, int size);
 
 // A chunk header declaring `size`, whatever follows it.
 std::string ChunkHeader(std::string_view id, std::uint32_t size);

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/crafted_files.h"
@@ -53,34 +54,35 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// `head`, then a hole up to `size` bytes less `tail`, then `tail`: sparse where the file system
-// allows, so that files of many GiB cost no disk.
-void WriteFile(const std::string& path, const std::string& head, std::uint64_t size = 0,
-               const std::string& tail = "") {
+// A file of `size` bytes holding `pieces` (offset, bytes), the rest a hole: sparse where the
+// file system allows, so that files of many GiB cost no disk.
+using Pieces = std::vector<std::pair<std::uint64_t, std::string>>;
+void WriteFile(const std::string& path, const Pieces& pieces, std::uint64_t size) {
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << head;
-    if (!tail.empty()) out.seekp(static_cast<std::streamoff>(size - tail.size())) << tail;
+    for (const auto& [at, bytes] : pieces) out.seekp(static_cast<std::streamoff>(at)) << bytes;
     if (!out.flush()) Fail("cannot write " + path);
   }
   std::error_code error;
-  if (size > head.size()) std::filesystem::resize_file(path, size, error);
+  std::filesystem::resize_file(path, size, error);
   if (error) Fail("cannot size " + path);
 }
 
-std::string FormatChunk(const std::vector<std::string>& args) {
-  const std::string extra = args.size() > 4 ? Unescape(args[4]) : "";
-  const auto arg = [&](int i) { return std::stoul(args[i]); };
-  return ChunkHeader("fmt ", static_cast<std::uint32_t>(16 + extra.size())) +
-         FormatBody(static_cast<std::uint16_t>(arg(0)), static_cast<std::uint16_t>(arg(1)),
-                    static_cast<std::uint32_t>(arg(2)), static_cast<std::uint16_t>(arg(3))) +
-         extra;
+void WriteFile(const std::string& path, const std::string& bytes) {
+  WriteFile(path, {{0, bytes}}, bytes.size());
 }
 
 std::string SilentChunk(const std::string& id, std::uint64_t size, const std::string* body) {
   return ChunkHeader(id, static_cast<std::uint32_t>(size)) +
          (body != nullptr ? Unescape(*body) : std::string(size, '\x80')) +
          std::string(size % 2, '\0');
+}
+
+std::string FormatChunk(const std::vector<std::string>& args) {
+  const auto arg = [&](int i) { return std::stoul(args[i]); };
+  return Chunk("fmt ", FormatBody(std::uint16_t(arg(0)), std::uint16_t(arg(1)),
+                                  std::uint32_t(arg(2)), std::uint16_t(arg(3))) +
+                           (args.size() > 4 ? Unescape(args[4]) : ""));
 }
 
 // The largest r with r^dimensions <= entries.
@@ -91,25 +93,24 @@ std::uint32_t Lookup1Values(std::uint32_t entries, std::uint32_t dimensions) {
   return root;
 }
 
-int BitAt(const std::string& bytes, std::uint64_t at) {
-  return at / 8 < bytes.size() ? (bytes[at / 8] >> at % 8) & 1 : 0;
-}
-
 // `setup` with `books` added after its own codebooks, which are walked to find their end.
 std::string WithCodebooks(const std::string& setup, const std::vector<CodebookShape>& books) {
   std::uint64_t end = 56;
+  const auto bit = [&](std::uint64_t at) {
+    return at / 8 < setup.size() ? (setup[at / 8] >> at % 8) & 1 : 0;
+  };
   const auto read = [&](int count) {
     std::uint64_t value = 0;
-    for (int i = 0; i < count; ++i) value |= std::uint64_t(BitAt(setup, end++)) << i;
+    for (int i = 0; i < count; ++i) value |= std::uint64_t(bit(end++)) << i;
     return value;
   };
-  const auto width = [](std::uint64_t value) { return value == 0 ? 0 : 1 + int(std::log2(value)); };
+  const auto width = [](std::uint32_t value) { return value == 0 ? 0 : 1 + int(std::log2(value)); };
   for (std::uint64_t book = read(8) + 1; book > 0; --book) {
     if (read(24) != 0x564342) Fail("codebook sync pattern");
     const auto dimensions = std::uint32_t(read(16)), entries = std::uint32_t(read(24));
     if (read(1) != 0) {  // ordered: runs of lengths
       read(5);
-      for (std::uint64_t entry = 0; entry < entries;) entry += read(width(entries - entry));
+      for (std::uint32_t entry = 0; entry < entries;) entry += read(width(entries - entry));
     } else if (read(1) != 0) {  // sparse
       for (std::uint32_t i = 0; i < entries; ++i) read(read(1) != 0 ? 5 : 0);
     } else {
@@ -129,45 +130,47 @@ std::string WithCodebooks(const std::string& setup, const std::vector<CodebookSh
     if (i == end) {
       for (const CodebookShape& book : books) WriteCodebook(put, book);
     }
-    put(i >= 56 && i < 64 ? (count - 1) >> (i - 56) : BitAt(setup, i), 1);
+    put(i >= 56 && i < 64 ? (count - 1) >> (i - 56) : bit(i), 1);
   }
   return put.bytes();
 }
+
+// An Ogg Vorbis file taken apart: its pages, its three header packets, its audio pages.
+struct OggParts {
+  explicit OggParts(const std::string& file) : pages(ParsePages(file)) {
+    headers = JoinPackets(pages, 3, audio);
+    if (headers.size() < 3) Fail("fewer than three header packets");
+  }
+  // The header packets with `comment` and `setup` for their own, laced afresh, the
+  // identification packet alone on the first page; then the audio pages, renumbered.
+  std::vector<CraftedPage> With(const std::string& comment, const std::string& setup) const {
+    std::vector<CraftedPage> out = LacePackets({headers[0], comment, setup}, {0}, pages[0].serial);
+    for (std::size_t i = audio; i < pages.size(); ++i) {
+      out.push_back(pages[i]);
+      out.back().sequence = std::uint32_t(out.size() - 1);
+    }
+    return out;
+  }
+  std::vector<CraftedPage> pages;
+  std::vector<std::string> headers;
+  std::size_t audio = 0;  // the first page after the headers
+};
 
 // Copies of an Ogg Vorbis file in shapes the decoder reads its own way: name -> the changed
 // pages. Most it opens as it opens the source; three it mishandles (noted), which the route
 // must call n/a. The source needs a comment; continued-unflagged needs a comment header over
 // two pages whose last comment ends in an odd byte (the decoder reads its framing bit there).
 std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) {
-  const std::vector<CraftedPage> pages = ParsePages(file);
-  std::size_t after = 0;
-  const std::vector<std::string> headers = JoinPackets(pages, 3, after);
-  if (headers.size() < 3) Fail("fewer than three header packets");
-  const std::string &comment = headers[1], &setup = headers[2];
-  const auto le32 = [&](std::size_t at) {
-    if (at + 4 > comment.size()) Fail("comment header fields past its end");
-    return std::uint32_t(std::uint8_t(comment[at])) | std::uint8_t(comment[at + 1]) << 8 |
-           std::uint8_t(comment[at + 2]) << 16 | std::uint32_t(std::uint8_t(comment[at + 3])) << 24;
-  };
-  const std::size_t count_at = 11 + std::size_t{le32(7)};
+  const OggParts ogg(file);
+  const std::vector<CraftedPage>& pages = ogg.pages;
+  const std::string &comment = ogg.headers[1], &setup = ogg.headers[2];
+  const std::size_t count_at = 11 + LeAt(comment, 7, 4);
   std::size_t last_at = 0;  // the last comment's length
-  for (std::size_t i = le32(count_at), at = count_at + 4; i > 0; --i, at += 4 + le32(last_at)) {
+  for (std::size_t i = LeAt(comment, count_at, 4), at = count_at + 4; i > 0;
+       --i, at += 4 + LeAt(comment, at, 4)) {
     last_at = at;
   }
   if (last_at == 0) Fail("no comment");
-  // The identification page, the comment and setup packets laced afresh, the other pages.
-  const auto relaced = [&](const std::string& new_comment, const std::string& new_setup) {
-    std::vector<CraftedPage> out = {pages[0]};
-    for (const CraftedPage& page : LacePackets({new_comment, new_setup}, {}, pages[0].serial, 1,
-                                               false)) {
-      out.push_back(page);
-    }
-    for (std::size_t i = after; i < pages.size(); ++i) {
-      out.push_back(pages[i]);
-      out.back().sequence = std::uint32_t(out.size() - 1);
-    }
-    return out;
-  };
   const auto flags = [&](std::size_t page, std::uint8_t set, std::uint8_t clear) {
     std::vector<CraftedPage> out = pages;
     out[page].flags = (out[page].flags | set) & ~clear;
@@ -175,27 +178,27 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   };
   std::map<std::string, std::vector<CraftedPage>> out;
   // Bits past the setup header's end read as 0.
-  out["setup-cut"] = relaced(comment, setup.substr(0, setup.size() - 1));
+  out["setup-cut"] = ogg.With(comment, setup.substr(0, setup.size() - 1));
   // Serial numbers are never compared.
   out["other-serial"] = pages;
   out["other-serial"][1].serial ^= 0x5A5A;
   // Mishandled: the comment count read past the packet's end, where the decoder shifts -1.
   out["vendor-past-end"] =
-      relaced(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
+      ogg.With(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
   // The end of packet (-1) read as the framing byte has its low bit set.
-  out["no-framing"] = relaced(comment.substr(0, comment.size() - 1), setup);
+  out["no-framing"] = ogg.With(comment.substr(0, comment.size() - 1), setup);
   // No segments after the headers: the decoder stops there, with nothing left to open.
   out["empty-page-after-headers"] = pages;
-  out["empty-page-after-headers"].insert(out["empty-page-after-headers"].begin() + after,
+  out["empty-page-after-headers"].insert(out["empty-page-after-headers"].begin() + ogg.audio,
                                          CraftedPage{0, 0, pages[0].serial, 0, "", ""});
   // The flags of the comment's first page are not looked at.
   out["comment-page-continued"] = flags(1, 1, 0);
   // The count's last byte read as 0xFF: negative, no comments. Mishandled without two bytes.
-  out["count-cut"] = relaced(comment.substr(0, count_at + 3), setup);
-  out["count-cut-2"] = relaced(comment.substr(0, count_at + 2), setup);
+  out["count-cut"] = ogg.With(comment.substr(0, count_at + 3), setup);
+  out["count-cut-2"] = ogg.With(comment.substr(0, count_at + 2), setup);
   // The last comment 5 bytes past the end, read as 0xFF like the framing byte after it.
-  out["last-comment-past-end"] =
-      relaced(std::string(comment).replace(last_at, 4, Le(le32(last_at) + 5, 4)), setup);
+  out["last-comment-past-end"] = ogg.With(
+      std::string(comment).replace(last_at, 4, Le(LeAt(comment, last_at, 4) + 5, 4)), setup);
   // One end of packet inside the last comment, then the page read as its continuation.
   if (comment.size() > 255 * 255) out["continued-unflagged"] = flags(2, 0, 1);
   // Codebooks beyond what encoders write, after the source's own and used by nothing.
@@ -203,7 +206,7 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
                          std::uint32_t code, std::uint32_t lookup) {
     const CodebookShape book{dimensions, entries, code, lookup,
                              lookup != 0 ? Lookup1Values(entries, dimensions) : 0};
-    return relaced(comment, WithCodebooks(setup, std::vector<CodebookShape>(count, book)));
+    return ogg.With(comment, WithCodebooks(setup, std::vector<CodebookShape>(count, book)));
   };
   const std::size_t own = std::uint8_t(setup[7]) + 1;
   out["books-129"] = books(129 - own, 1, 2, 1, 0);
@@ -221,25 +224,12 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
 // Writes the file `name` of the benchmark's catalogue into `folder`, around the headers and
 // audio of `source`; false when there is no such file.
 bool MakeLimit(const std::string& source, const std::string& folder, const std::string& name) {
-  const std::vector<CraftedPage> pages = ParsePages(source);
-  std::size_t after = 0;
-  const std::vector<std::string> packets = JoinPackets(pages, 3, after);
-  if (packets.size() < 3) Fail("fewer than three header packets");
-  const std::string &ident = packets[0], &setup = packets[2];
-  std::size_t header_end = 0;
-  for (std::size_t i = 0; std::int64_t(pages[i].granule) <= 0; ++i) header_end += pages[i].size();
-  const std::string headers = source.substr(0, header_end), audio = source.substr(header_end);
-  const std::uint64_t rate = std::uint8_t(ident[12]) | std::uint8_t(ident[13]) << 8;
-  const auto with_comment = [&](const std::string& comment, const std::string& new_setup) {
-    return JoinPages(LacePackets({ident, comment, new_setup}, {0})) + audio;
-  };
-  const auto comments = [&](std::size_t count, std::size_t length) {
-    const std::vector<std::string> list(count, std::string(length, 'A'));
-    return with_comment(CommentPacket("x", list), setup);
-  };
-  const auto art = [&](std::size_t size) {
-    const std::string picture = "METADATA_BLOCK_PICTURE=" + std::string(size, 'A');
-    return with_comment(CommentPacket("x", {"TITLE=x", picture}), setup);
+  const OggParts ogg(source);
+  const std::string &ident = ogg.headers[0], &setup = ogg.headers[2];
+  const std::string headers = JoinPages({ogg.pages.begin(), ogg.pages.begin() + ogg.audio});
+  const std::uint64_t rate = LeAt(ident, 12, 4);
+  const auto with = [&](const std::vector<std::string>& comments) {
+    return JoinPages(ogg.With(CommentPacket("x", comments), setup));
   };
   const auto repeat = [](const std::string& text, std::size_t times) {
     std::string out;
@@ -267,7 +257,7 @@ bool MakeLimit(const std::string& source, const std::string& folder, const std::
   const std::string path = folder + "/" + name;
   const auto dense = [&](const std::string& bytes) { WriteFile(path, bytes); };
   const auto heavy_comments = [&](std::size_t header_size) {
-    return comments(65000, header_size * 254 / 256 / 65000 - 4);
+    return with({65000, std::string(header_size * 254 / 256 / 65000 - 4, 'A')});
   };
   if (name == "wave-id-zero.wav") {
     dense(Riff(Chunk(std::string(4, '\0'), "ab") + fmt + one_second));
@@ -276,47 +266,48 @@ bool MakeLimit(const std::string& source, const std::string& folder, const std::
   } else if (name == "wave-12M-empty-chunks.wav") {  // 100 MB of them, then fmt and data
     dense(Riff(repeat(ChunkHeader("JUNK", 0), 12500000) + fmt + one_second));
   } else if (name == "wave-64K-spaced-chunks.wav") {  // every chunk header a new read
-    const std::string head = RiffSized(0xFFFFFFF0, fmt);
-    WriteFile(path, head, 0xFFFFFFF8);
-    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
-    for (std::uint64_t at = head.size(); at + 65536 < 0xFFFFFFF0; at += 65536) {
-      out.seekp(std::streamoff(at)) << ChunkHeader("JUNK", 65528);
+    Pieces pieces = {{0, RiffSized(0xFFFFFFF0, fmt)}};
+    for (std::uint64_t at = pieces[0].second.size(); at + 65536 < 0xFFFFFFF0; at += 65536) {
+      pieces.push_back({at, ChunkHeader("JUNK", 65528)});
     }
-    if (!out.flush()) Fail("cannot write " + path);
+    WriteFile(path, pieces, 0xFFFFFFF8);
   } else if (name == "wave-1GiB-zeros.wav") {  // chunks of id 00000000 and size 0
-    WriteFile(path, RiffSized(0xFFFFFFF0, fmt), gib);
+    WriteFile(path, {{0, RiffSized(0xFFFFFFF0, fmt)}}, gib);
   } else if (name == "ogg-4M-empty-comments.ogg") {
-    dense(comments(4000000, 0));
+    dense(with(std::vector<std::string>(4000000)));
   } else if (name == "ogg-60000-comments.ogg") {  // more than the decoder's first areas hold
-    dense(comments(60000, 200));
+    dense(with({60000, std::string(200, 'A')}));
   } else if (name.size() == 23 && name.substr(6) == "MiB-cover-art.ogg") {
     // 15, 17, 32, 63 and 65 MiB: cover art fits until the decoder's 64 MiB area is full.
-    dense(art(std::size_t{std::stoul(name.substr(4, 2))} << 20));
+    const std::size_t size = std::size_t{std::stoul(name.substr(4, 2))} << 20;
+    dense(with({"TITLE=x", "METADATA_BLOCK_PICTURE=" + std::string(size, 'A')}));
   } else if (name == "ogg-16MiB-65000-comments.ogg") {
     dense(heavy_comments((16 << 20) - 4096));
   } else if (name == "ogg-64MiB-65000-comments.ogg") {  // beyond the area once each is held
     dense(heavy_comments((64 << 20) - 4096));
   } else if (name == "ogg-setup-at-caps.ogg") {
-    dense(with_comment(packets[1], heavy_setup));
+    dense(JoinPages(ogg.With(ogg.headers[1], heavy_setup)));
   } else if (name == "ogg-16MiB-everything-at-caps.ogg") {
     // Comments filling the headers, almost 1 MiB skipped before the first audio packet, false
     // page starts at the end for the last-page search.
-    const std::string empty = with_comment(CommentPacket("x", {}), heavy_setup);
-    const std::size_t fill = (16 << 20) - 4096 - (empty.size() - audio.size()) - 16384;
-    const std::vector<std::string> filler(fill / 1004, std::string(1000, 'A'));
-    dense(JoinPages(LacePackets({ident, CommentPacket("x", filler), heavy_setup}, {0})) +
-          JoinPages(LacePackets({std::string((1 << 20) - 65536, '\x01')}, {}, 7, 1000, false)) +
-          audio + repeat(false_start, 950));
+    const std::size_t empty = JoinPages(ogg.With(CommentPacket("x", {}), heavy_setup)).size();
+    const std::size_t fill = (16 << 20) - 4096 - (empty - (source.size() - headers.size())) - 16384;
+    std::vector<CraftedPage> pages = ogg.With(
+        CommentPacket("x", std::vector<std::string>(fill / 1004, std::string(1000, 'A'))),
+        heavy_setup);
+    const auto skipped = LacePackets({std::string((1 << 20) - 65536, '\x01')}, {}, 7, 1000, false);
+    pages.insert(pages.end() - std::ptrdiff_t(ogg.pages.size() - ogg.audio), skipped.begin(),
+                 skipped.end());
+    dense(JoinPages(pages) + repeat(false_start, 950));
   } else if (name == "ogg-sparse-4GiB.ogg") {
-    WriteFile(path, headers, 4 * gib + 4096);
+    WriteFile(path, {{0, headers}}, 4 * gib + 4096);
   } else if (name == "ogg-sparse-12GiB.ogg") {
-    WriteFile(path, headers, 12 * gib);
+    WriteFile(path, {{0, headers}}, 12 * gib);
   } else if (name == "ogg-7700-false-captures.ogg") {
     dense(headers + repeat(false_start, 7700));
-  } else if (name == "ogg-hour-at-1.9GiB.ogg") {
-    WriteFile(path, headers, std::uint64_t(1.9 * double(gib)), last_page(3600 * rate));
-  } else if (name == "ogg-hour-at-2.1GiB.ogg") {
-    WriteFile(path, headers, std::uint64_t(2.1 * double(gib)), last_page(3600 * rate));
+  } else if (name.size() == 22 && name.substr(0, 12) == "ogg-hour-at-") {  // 1.9 and 2.1 GiB
+    const auto size = std::uint64_t(std::stod(name.substr(12, 3)) * double(gib));
+    WriteFile(path, {{0, headers}, {size - 28, last_page(3600 * rate)}}, size);
   } else if (name == "ogg-granule-beyond-32-bits.ogg") {
     dense(source.substr(0, source.rfind("OggS")) + last_page((std::uint64_t{1} << 32) + rate));
   } else {
@@ -344,15 +335,14 @@ int main(int argc, char** argv) {
       WriteFile(args[0], Riff(FormatChunk({"1", "1", args[1], "8"}) +
                               SilentChunk("data", std::stoull(args[2]), nullptr)));
     } else if (command == "shapes" && args.size() >= 2) {
-      const auto made = Shapes(ReadFile(args[0]));
+      auto made = Shapes(ReadFile(args[0]));
+      const std::string base = args[1] + "/" + std::filesystem::path(args[0]).stem().string();
+      for (auto& [name, pages] : made) {
+        if (args.size() == 2) WriteFile(base + "-" + name + ".ogg", JoinPages(pages));
+      }
       for (std::size_t i = 2; i < args.size(); ++i) {
         if (made.count(args[i]) == 0) Fail("no such shape: " + args[i]);
-      }
-      const std::string base = args[1] + "/" + std::filesystem::path(args[0]).stem().string();
-      for (const auto& [name, pages] : made) {
-        if (args.size() == 2 || std::find(args.begin() + 2, args.end(), name) != args.end()) {
-          WriteFile(base + "-" + name + ".ogg", JoinPages(pages));
-        }
+        WriteFile(base + "-" + args[i] + ".ogg", JoinPages(made[args[i]]));
       }
     } else if (command == "limits" && args.size() >= 3) {
       const std::string source = ReadFile(args[0]);

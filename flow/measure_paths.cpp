@@ -1,0 +1,36 @@
+#include "flow/measure_paths.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "platform/file_io.h"
+#include "platform/threads.h"
+#include "probe/duration_probe.h"
+
+std::vector<float> MeasureConcurrently(
+    const std::vector<std::u16string>& paths, unsigned threads,
+    const std::function<float(const std::u16string&)>& measure,
+    const std::function<void(const std::u16string&)>& read_ahead) {
+  std::vector<float> results(paths.size(), -1.0f);
+  for (std::size_t i = 0; i < std::min(kReadAheadPaths, paths.size()); ++i) read_ahead(paths[i]);
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (;;) {
+      const std::size_t index = next.fetch_add(1, std::memory_order_relaxed);
+      if (index >= paths.size()) return;
+      if (index + kReadAheadPaths < paths.size()) read_ahead(paths[index + kReadAheadPaths]);
+      // Each slot has one writer; joining the threads publishes them all.
+      results[index] = measure(paths[index]);
+    }
+  };
+  const std::size_t most = std::min<std::size_t>(std::max(threads, 1u), paths.size());
+  RunOnThreads(static_cast<unsigned>(most), work);
+  return results;
+}
+
+std::vector<float> MeasurePaths(const std::vector<std::u16string>& paths) {
+  return MeasureConcurrently(
+      paths, std::min(UsableProcessorCount(), kMaxMeasuringThreads),
+      [](const std::u16string& path) { return DurationProbe(path); },
+      [](const std::u16string& path) { ReadAheadFileEnds(path, kReadAheadBytes); });
+}

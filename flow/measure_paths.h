@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "probe/memory_budget.h"
+
+// Files whose ends are asked to be read into the cache ahead of their turn (see
+// ReadAheadFileEnds), and how many bytes at each end: the WAVE headers and the Ogg headers of
+// nearly every file, and the window the Ogg length is searched in.
+inline constexpr std::size_t kReadAheadPaths = 16;
+inline constexpr std::uint64_t kReadAheadBytes = std::uint64_t{64} << 10;
+
+// Threads that measure at most: as many files as the decoder's memory budget holds at their
+// first grant (16), so that ordinary files never wait for each other's memory. Beyond that a
+// set of files is bound by the disk rather than by processors.
+inline constexpr unsigned kMaxMeasuringThreads =
+    static_cast<unsigned>(kDecoderBudgetBytes / kDecoderFirstGrantBytes);
+
+// Calls `measure` once for every path, on up to `threads` threads (at least one, never more
+// than there are paths), each taking the next path no thread has taken yet. Returns the results
+// in the order of `paths`, whatever order the calls end in. When a path is taken, the path
+// `kReadAheadPaths` after it is given to `read_ahead`; the first `kReadAheadPaths` are given
+// before any is taken. Both functions are called from several threads at once.
+std::vector<float> MeasureConcurrently(
+    const std::vector<std::u16string>& paths, unsigned threads,
+    const std::function<float(const std::u16string&)>& measure,
+    const std::function<void(const std::u16string&)>& read_ahead);
+
+// DurationProbe of every path, in the order of `paths`, measured on the processors this process
+// may use (at most kMaxMeasuringThreads), with the ends of the files ahead read into the cache.
+std::vector<float> MeasurePaths(const std::vector<std::u16string>& paths);

@@ -1,0 +1,57 @@
+#include "probe/memory_budget.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Jobs on eight threads, each needing a size from the table: most fit the first grant, some
+// need a large share of the limit, some more than the limit. Every job must finish (a file
+// that waits for more while holding a grant can wait for ever), the memory in use must stay
+// within the limit, and a job above the limit must run alone.
+TEST(MemoryBudgetTest, JobsLargeAndSmallKeepTheLimitAndAllFinish) {
+  constexpr std::uint64_t kLimit = 100;
+  const std::uint64_t sizes[] = {4, 10, 7, 45, 60, 9, 95, 150, 3, 70};
+  constexpr int kThreads = 8;
+  constexpr int kJobsPerThread = 60;
+  MemoryBudget budget(kLimit, 10);
+  std::mutex mutex;
+  std::uint64_t in_use = 0;
+  int running = 0;
+  int finished = 0;
+  std::vector<std::string> faults;
+  const auto job = [&](std::uint64_t size) {
+    RunWithinBudget(budget, [&](MemoryBudget::Grant& grant) -> std::uint64_t {
+      if (!grant.GrowTo(size)) return size;
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        in_use += size;
+        ++running;
+        if (in_use > kLimit && running > 1) faults.push_back(std::to_string(in_use) + " in use");
+      }
+      std::this_thread::yield();  // let others overlap
+      const std::lock_guard<std::mutex> lock(mutex);
+      in_use -= size;
+      --running;
+      ++finished;
+      return 0;
+    });
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int j = 0; j < kJobsPerThread; ++j) job(sizes[(t * 7 + j) % std::size(sizes)]);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(kThreads * kJobsPerThread, finished);
+  EXPECT_TRUE(faults.empty()) << faults.size() << " times, first " << faults.front();
+  EXPECT_EQ(150u, budget.peak());  // the job above the limit, alone
+}
+
+}  // namespace

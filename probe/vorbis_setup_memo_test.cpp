@@ -1,0 +1,66 @@
+#include "probe/vorbis_setup_memo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/crafted_files.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// Files checked one after another with one memo: each must get the verdict and the area of the
+// check without memo, whether the memo recalls it (also where a page not marked as going on
+// ends the packet early) or must not (another identification, a changed byte).
+TEST(VorbisSetupMemoTest, SameAnswersAsTheWalk) {
+  const std::string file = ReadBytes(std::string(PROBE_TEST_FILES) + "/data/vorbis_6ch_48k.ogg");
+  const std::vector<CraftedPage> pages = ParsePages(file);
+  std::size_t after = 0;
+  const std::vector<std::string> headers = JoinPackets(pages, 3, after);
+  ASSERT_EQ(3u, headers.size());
+  const std::string& id = headers[0];
+  const std::string& setup = headers[2];
+  // The file with other identification and setup packets, the setup on a page of its own.
+  const auto make = [&](const std::string& id_packet, const std::string& setup_packet) {
+    std::vector<CraftedPage> out = LacePackets({id_packet, headers[1], setup_packet}, {0, 1});
+    out.insert(out.end(), pages.begin() + static_cast<std::ptrdiff_t>(after), pages.end());
+    return JoinPages(out);
+  };
+  const auto with_byte = [](std::string bytes, std::size_t at, int value) {
+    bytes[at] = static_cast<char>(value);
+    return bytes;
+  };
+  // A setup filled up to whole segments (the walk leaves what follows the modes unread); then
+  // the same bytes going on in pages not marked so: the decoder reads on after the false end,
+  // and its first audio packet comes after the segment those pages add to the setup.
+  const std::string filled = setup + std::string(255 - setup.size() % 255, '\0');
+  std::vector<CraftedPage> going_on = LacePackets({id, headers[1], filled}, {0, 1});
+  going_on.back().lacing.pop_back();  // the 0 that ends the packet
+  going_on.push_back({0, 0, 7, 3, std::string(1, '\xff'), std::string(255, '\0')});
+  going_on.push_back({0, 0, 7, 4, std::string(1, '\1'), std::string(1, '\0')});
+  const std::vector<std::pair<const char*, std::string>> rows = {
+      {"the file", make(id, setup)},
+      {"the file again", make(id, setup)},
+      {"long blocks twice as long", make(with_byte(id, 28, id[28] + 16), setup)},
+      {"three channels", make(with_byte(id, 11, 3), setup)},
+      {"a setup byte changed near its end", make(id, with_byte(setup, setup.size() - 40, 0))},
+      {"its setup filled up to whole segments", make(id, filled)},
+      {"the same going on unflagged", JoinPages(going_on)},
+  };
+  VorbisSetupMemo memo;
+  for (const auto& [name, bytes] : rows) {
+    std::uint64_t walked = 0, recalled = 0;
+    MemoryByteSource plain(bytes.data(), bytes.size()), remembered(bytes.data(), bytes.size());
+    const OggHeaderVerdict expected = CheckOggVorbisHeaders(plain, walked);
+    EXPECT_EQ(expected, CheckOggVorbisHeaders(remembered, recalled, &memo)) << name;
+    if (expected == OggHeaderVerdict::kSafe) {
+      EXPECT_EQ(walked, recalled) << name;
+    }
+  }
+  EXPECT_EQ(2u, memo.recalled());
+}
+
+}  // namespace
