@@ -10,12 +10,6 @@
 
 namespace {
 
-TEST(PathsPosix, SlashAndBackslashBothEndTheFolderWhicheverComesLast) {
-  EXPECT_EQ(FileNameOf(u"/mnt/c\\Music\\a.wav"), u"a.wav");
-  EXPECT_EQ(FolderOf(u"C:\\Music/sub\\a.wav"), u"C:\\Music/sub");
-  EXPECT_EQ(FolderOf(u"C:\\Music\\sub/a.wav"), u"C:\\Music\\sub");
-}
-
 TEST(PathsPosix, FoldersAreTheSameOnlyExactly) {
   EXPECT_TRUE(SameFolder(u"/in/Music", u"/in/Music"));
   EXPECT_FALSE(SameFolder(u"/in/Music", u"/in/MUSIC"));
