@@ -118,13 +118,16 @@ class Run:
 
     def ended(self, status):
         wanted = -getattr(signal, 'SIG' + status) if status.isalpha() else int(status)
-        try:
-            if self.process.wait(LIMIT) != wanted:
-                raise Failure(f'ended with {self.process.returncode}, not {wanted}')
-        except subprocess.TimeoutExpired:
-            raise Failure(f"still running; shown: {self.shown[-600:]!r}")
+        # Read on meanwhile: a program writing into a full terminal would never end.
+        deadline = time.monotonic() + LIMIT
+        while self.process.poll() is None:
+            if time.monotonic() > deadline:
+                raise Failure(f'still running; shown: {self.shown[-600:]!r}')
+            self.read(0.05)
         while self.read(0):
             pass
+        if self.process.returncode != wanted:
+            raise Failure(f'ended with {self.process.returncode}, not {wanted}')
 
     def reset(self, _):
         sgr = re.findall(rb'\x1b\[[0-9;]*m', self.shown)
