@@ -5,12 +5,10 @@
 set -euo pipefail
 data=$CASES/../data
 
-# The builders of crafted files, from tests/support/make_test_file (its usage lists them), at
-# $MAKE_TEST_FILE or else in build/: le VALUE BYTES, chunk ID SIZE [BODY], fmt TAG CHANNELS RATE
-# BITS [EXTRA] write to standard output; riff PATH wraps the chunks on standard input; wave PATH
-# RATE BYTES is mono 8-bit PCM.
+# The builders of crafted files: tests/support/make_test_file (its usage lists them), at
+# $MAKE_TEST_FILE or else in build/.
 make_test_file() { "${MAKE_TEST_FILE:-$CASES/../../build/bin/make_test_file}" "$@"; }
-le() { make_test_file le "$@"; }; chunk() { make_test_file chunk "$@"; }; fmt() { make_test_file fmt "$@"; }
+chunk() { make_test_file chunk "$@"; }; fmt() { make_test_file fmt "$@"; }
 riff() { make_test_file riff "$@"; }; wave() { make_test_file wave "$@"; }
 
 case $1 in
@@ -110,7 +108,7 @@ print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, 
   # followed by 64 KiB; a data chunk beyond 4 GiB in a sparse WAVE.
   probe_edges) cd in; ogg=$data/vorbis_stereo_44k.ogg; starts() { for i in {1..7700}; do printf "OggS\\$1\377\377\377\377"; done; }
     head -c 4402 "$ogg" >cut.ogg; { cat "$ogg"; starts 1; } >other-version.ogg; { cat "$ogg"; starts 0; head -c 65536 /dev/zero | tr '\0' a; } >starts-then-64k.ogg
-    { printf RIFF; le 4294967295 4; printf WAVE; fmt 1 2 44100 16; printf JUNK; le 4294967040 4; } >far-data.wav; { printf data; le 1000000 4; } | dd of=far-data.wav bs=1 seek=4294967084 conv=notrunc status=none ;;
+    { chunk RIFF 4294967295 ''; printf WAVE; fmt 1 2 44100 16; chunk JUNK 4294967040 ''; } >far-data.wav; chunk data 1000000 '' | dd of=far-data.wav bs=1 seek=4294967084 conv=notrunc status=none ;;
   # Files crafted to make a reader or the decoder walk, search or allocate for long.
   probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; make_test_file limits "$data/vorbis_stereo_44k.ogg" in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
 esac

@@ -7,12 +7,9 @@
 
 #include "tests/fuzz/probe_fuzz_target.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -25,6 +22,7 @@
 #include "probe/vorbis_length.h"
 #include "probe/vorbis_setup_memo.h"
 #include "probe/wave_reader.h"
+#include "tests/support/test_support.h"
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
@@ -32,18 +30,6 @@
 AreaBound area_bound;
 
 namespace {
-
-// The input in a file, rewritten for every input: the decoder reads a stdio stream. One per
-// process, removed at exit; no path when it cannot be made, and inputs are then skipped.
-struct ScratchFile {
-  ScratchFile() {
-    const int fd = ::mkstemp(path.data());
-    if (fd < 0) path.clear();
-    if (fd >= 0) ::close(fd);
-  }
-  ~ScratchFile() { (void)std::remove(path.c_str()); }
-  std::string path = std::filesystem::temp_directory_path().string() + "/probe-fuzz-XXXXXX";
-};
 
 // The decoder on its own over the file at `path`, in an area of `area_bytes` (at most the
 // largest the Ogg route gives): false when it opens no stream, else the stream's seconds, -1
@@ -99,14 +85,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (reader.Open(std::make_unique<MemoryByteSource>(data, size))) {
     wave_seconds = WaveSeconds(reader.data_size(), reader.format().average_bytes_per_second);
   }
-  static const ScratchFile scratch;
+  // The decoder reads a stdio stream: the input goes to a file, rewritten for every input.
+  static const ScopedTempDir folder;
+  static const std::string path = folder.File("input");
   float ogg_seconds = -1.0f;
   int decoder_opens = 0;
-  std::ofstream held(scratch.path, std::ios::binary | std::ios::trunc);
+  std::ofstream held(path, std::ios::binary | std::ios::trunc);
   if (held.write(reinterpret_cast<const char*>(data), std::streamsize(size)).flush()) {
     held.close();
-    ogg_seconds = VorbisSeconds(Utf8ToUtf16(scratch.path), decoder_opens);
-    CompareWithDecoder(data, size, scratch.path, ogg_seconds);
+    ogg_seconds = VorbisSeconds(Utf8ToUtf16(path), decoder_opens);
+    CompareWithDecoder(data, size, path, ogg_seconds);
   }
   // The memory area sized from the headers must let the decoder open the file at once.
   if (decoder_opens > 1) std::abort();

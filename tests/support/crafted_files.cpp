@@ -192,19 +192,26 @@ std::vector<CraftedPage> LacePackets(const std::vector<std::string>& packets,
   return pages;
 }
 
-std::vector<std::string> JoinPackets(const std::vector<CraftedPage>& pages, std::size_t count,
-                                     std::size_t& after) {
-  std::vector<std::string> packets;
-  std::string current;
-  for (after = 0; after < pages.size() && packets.size() < count; ++after) {
+OggParts::OggParts(std::string_view file) : pages(ParsePages(file)) {
+  std::string current;  // the packet so far, joined by the lacing values
+  for (; audio < pages.size() && headers.size() < 3; ++audio) {
     std::size_t at = 0;
-    for (const char length : pages[after].lacing) {
+    for (const char length : pages[audio].lacing) {
       const std::size_t size = static_cast<std::uint8_t>(length);
-      current += pages[after].body.substr(at, size);
+      current += pages[audio].body.substr(at, size);
       at += size;
-      if (size < 255) packets.push_back(std::move(current)), current.clear();
+      if (size < 255) headers.push_back(std::move(current)), current.clear();
     }
   }
-  packets.resize(std::min(packets.size(), count));
-  return packets;
+  headers.resize(std::min<std::size_t>(headers.size(), 3));
+}
+
+std::vector<CraftedPage> OggParts::With(const std::vector<std::string>& new_headers,
+                                        const std::vector<std::size_t>& page_ends) const {
+  std::vector<CraftedPage> out = LacePackets(new_headers, page_ends, pages[0].serial);
+  for (std::size_t i = audio; i < pages.size(); ++i) {
+    out.push_back(pages[i]);
+    out.back().sequence = std::uint32_t(out.size() - 1);
+  }
+  return out;
 }

@@ -95,7 +95,16 @@ std::vector<CraftedPage> LacePackets(const std::vector<std::string>& packets,
                                      const std::vector<std::size_t>& page_ends,
                                      std::uint32_t serial = 7, std::uint32_t sequence = 0,
                                      bool first = true);
-// The first `count` packets of `pages`, joined by their lacing values; `after` receives the
-// index of the page after the one where the last of them ends. Fewer when the pages end first.
-std::vector<std::string> JoinPackets(const std::vector<CraftedPage>& pages, std::size_t count,
-                                     std::size_t& after);
+// An Ogg Vorbis file taken apart: its pages, its header packets (the first three, fewer when the
+// pages end first) and the index of the page after them.
+struct OggParts {
+  explicit OggParts(std::string_view file);
+  // `headers` laced afresh (LacePackets, ending pages after `page_ends`), then the audio pages,
+  // renumbered.
+  std::vector<CraftedPage> With(const std::vector<std::string>& headers,
+                                const std::vector<std::size_t>& page_ends = {0}) const;
+
+  std::vector<CraftedPage> pages;
+  std::vector<std::string> headers;
+  std::size_t audio = 0;
+};

@@ -20,9 +20,8 @@
 namespace {
 
 constexpr char kUsage[] = R"(Usage: make_test_file COMMAND ARGS...
-  le VALUE BYTES                    VALUE in BYTES little-endian bytes, to standard output
   chunk ID SIZE [BODY]              a chunk declaring SIZE: BODY or SIZE bytes of 8-bit silence,
-                                    and a pad byte for an odd SIZE, to standard output
+                                    and a pad byte after an odd number of them, to standard output
   fmt TAG CHANNELS RATE BITS [EXTRA]  a format chunk, 16 bytes plus EXTRA, to standard output
   riff PATH                         a RIFF/WAVE file of the chunks on standard input
   wave PATH RATE BYTES              mono 8-bit PCM: BYTES * 1000 / RATE ms
@@ -73,9 +72,9 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string SilentChunk(const std::string& id, std::uint64_t size, const std::string* body) {
-  return ChunkHeader(id, static_cast<std::uint32_t>(size)) +
-         (body != nullptr ? Unescape(*body) : std::string(size, '\x80')) +
-         std::string(size % 2, '\0');
+  const std::string bytes = body != nullptr ? Unescape(*body) : std::string(size, '\x80');
+  return ChunkHeader(id, static_cast<std::uint32_t>(size)) + bytes +
+         std::string(bytes.size() % 2, '\0');
 }
 
 std::string FormatChunk(const std::vector<std::string>& args) {
@@ -135,35 +134,24 @@ std::string WithCodebooks(const std::string& setup, const std::vector<CodebookSh
   return put.bytes();
 }
 
-// An Ogg Vorbis file taken apart: its pages, its three header packets, its audio pages.
-struct OggParts {
-  explicit OggParts(const std::string& file) : pages(ParsePages(file)) {
-    headers = JoinPackets(pages, 3, audio);
-    if (headers.size() < 3) Fail("fewer than three header packets");
-  }
-  // The header packets with `comment` and `setup` for their own, laced afresh, the
-  // identification packet alone on the first page; then the audio pages, renumbered.
-  std::vector<CraftedPage> With(const std::string& comment, const std::string& setup) const {
-    std::vector<CraftedPage> out = LacePackets({headers[0], comment, setup}, {0}, pages[0].serial);
-    for (std::size_t i = audio; i < pages.size(); ++i) {
-      out.push_back(pages[i]);
-      out.back().sequence = std::uint32_t(out.size() - 1);
-    }
-    return out;
-  }
-  std::vector<CraftedPage> pages;
-  std::vector<std::string> headers;
-  std::size_t audio = 0;  // the first page after the headers
-};
+// `file` taken apart; it must hold three header packets.
+OggParts Parts(const std::string& file) {
+  OggParts ogg(file);
+  if (ogg.headers.size() < 3) Fail("fewer than three header packets");
+  return ogg;
+}
 
 // Copies of an Ogg Vorbis file in shapes the decoder reads its own way: name -> the changed
 // pages. Most it opens as it opens the source; three it mishandles (noted), which the route
 // must call n/a. The source needs a comment; continued-unflagged needs a comment header over
 // two pages whose last comment ends in an odd byte (the decoder reads its framing bit there).
 std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) {
-  const OggParts ogg(file);
+  const OggParts ogg = Parts(file);
   const std::vector<CraftedPage>& pages = ogg.pages;
   const std::string &comment = ogg.headers[1], &setup = ogg.headers[2];
+  const auto with = [&](const std::string& other_comment, const std::string& other_setup) {
+    return ogg.With({ogg.headers[0], other_comment, other_setup});
+  };
   const std::size_t count_at = 11 + LeAt(comment, 7, 4);
   std::size_t last_at = 0;  // the last comment's length
   for (std::size_t i = LeAt(comment, count_at, 4), at = count_at + 4; i > 0;
@@ -171,42 +159,38 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
     last_at = at;
   }
   if (last_at == 0) Fail("no comment");
-  const auto flags = [&](std::size_t page, std::uint8_t set, std::uint8_t clear) {
-    std::vector<CraftedPage> out = pages;
-    out[page].flags = (out[page].flags | set) & ~clear;
-    return out;
-  };
   std::map<std::string, std::vector<CraftedPage>> out;
   // Bits past the setup header's end read as 0.
-  out["setup-cut"] = ogg.With(comment, setup.substr(0, setup.size() - 1));
+  out["setup-cut"] = with(comment, setup.substr(0, setup.size() - 1));
   // Serial numbers are never compared.
   out["other-serial"] = pages;
   out["other-serial"][1].serial ^= 0x5A5A;
   // Mishandled: the comment count read past the packet's end, where the decoder shifts -1.
   out["vendor-past-end"] =
-      ogg.With(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
+      with(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
   // The end of packet (-1) read as the framing byte has its low bit set.
-  out["no-framing"] = ogg.With(comment.substr(0, comment.size() - 1), setup);
+  out["no-framing"] = with(comment.substr(0, comment.size() - 1), setup);
   // No segments after the headers: the decoder stops there, with nothing left to open.
   out["empty-page-after-headers"] = pages;
   out["empty-page-after-headers"].insert(out["empty-page-after-headers"].begin() + ogg.audio,
                                          CraftedPage{0, 0, pages[0].serial, 0, "", ""});
   // The flags of the comment's first page are not looked at.
-  out["comment-page-continued"] = flags(1, 1, 0);
+  out["comment-page-continued"] = pages;
+  out["comment-page-continued"][1].flags |= 1;
   // The count's last byte read as 0xFF: negative, no comments. Mishandled without two bytes.
-  out["count-cut"] = ogg.With(comment.substr(0, count_at + 3), setup);
-  out["count-cut-2"] = ogg.With(comment.substr(0, count_at + 2), setup);
+  out["count-cut"] = with(comment.substr(0, count_at + 3), setup);
+  out["count-cut-2"] = with(comment.substr(0, count_at + 2), setup);
   // The last comment 5 bytes past the end, read as 0xFF like the framing byte after it.
-  out["last-comment-past-end"] = ogg.With(
+  out["last-comment-past-end"] = with(
       std::string(comment).replace(last_at, 4, Le(LeAt(comment, last_at, 4) + 5, 4)), setup);
   // One end of packet inside the last comment, then the page read as its continuation.
-  if (comment.size() > 255 * 255) out["continued-unflagged"] = flags(2, 0, 1);
+  if (comment.size() > 255 * 255) (out["continued-unflagged"] = pages)[2].flags &= ~1;
   // Codebooks beyond what encoders write, after the source's own and used by nothing.
   const auto books = [&](std::size_t count, std::uint32_t dimensions, std::uint32_t entries,
                          std::uint32_t code, std::uint32_t lookup) {
     const CodebookShape book{dimensions, entries, code, lookup,
                              lookup != 0 ? Lookup1Values(entries, dimensions) : 0};
-    return ogg.With(comment, WithCodebooks(setup, std::vector<CodebookShape>(count, book)));
+    return with(comment, WithCodebooks(setup, std::vector<CodebookShape>(count, book)));
   };
   const std::size_t own = std::uint8_t(setup[7]) + 1;
   out["books-129"] = books(129 - own, 1, 2, 1, 0);
@@ -224,12 +208,15 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
 // Writes the file `name` of the benchmark's catalogue into `folder`, around the headers and
 // audio of `source`; false when there is no such file.
 bool MakeLimit(const std::string& source, const std::string& folder, const std::string& name) {
-  const OggParts ogg(source);
+  const OggParts ogg = Parts(source);
   const std::string &ident = ogg.headers[0], &setup = ogg.headers[2];
+  const auto relace = [&](const std::string& comment, const std::string& other_setup) {
+    return ogg.With({ident, comment, other_setup});
+  };
   const std::string headers = JoinPages({ogg.pages.begin(), ogg.pages.begin() + ogg.audio});
   const std::uint64_t rate = LeAt(ident, 12, 4);
   const auto with = [&](const std::vector<std::string>& comments) {
-    return JoinPages(ogg.With(CommentPacket("x", comments), setup));
+    return JoinPages(relace(CommentPacket("x", comments), setup));
   };
   const auto repeat = [](const std::string& text, std::size_t times) {
     std::string out;
@@ -286,13 +273,13 @@ bool MakeLimit(const std::string& source, const std::string& folder, const std::
   } else if (name == "ogg-64MiB-65000-comments.ogg") {  // beyond the area once each is held
     dense(heavy_comments((64 << 20) - 4096));
   } else if (name == "ogg-setup-at-caps.ogg") {
-    dense(JoinPages(ogg.With(ogg.headers[1], heavy_setup)));
+    dense(JoinPages(relace(ogg.headers[1], heavy_setup)));
   } else if (name == "ogg-16MiB-everything-at-caps.ogg") {
     // Comments filling the headers, almost 1 MiB skipped before the first audio packet, false
     // page starts at the end for the last-page search.
-    const std::size_t empty = JoinPages(ogg.With(CommentPacket("x", {}), heavy_setup)).size();
+    const std::size_t empty = JoinPages(relace(CommentPacket("x", {}), heavy_setup)).size();
     const std::size_t fill = (16 << 20) - 4096 - (empty - (source.size() - headers.size())) - 16384;
-    std::vector<CraftedPage> pages = ogg.With(
+    std::vector<CraftedPage> pages = relace(
         CommentPacket("x", std::vector<std::string>(fill / 1004, std::string(1000, 'A'))),
         heavy_setup);
     const auto skipped = LacePackets({std::string((1 << 20) - 65536, '\x01')}, {}, 7, 1000, false);
@@ -323,9 +310,7 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   const auto print = [](const std::string& bytes) { std::cout << bytes << std::flush; };
   try {
-    if (command == "le" && args.size() == 2) {
-      print(Le(std::stoull(args[0]), std::stoi(args[1])));
-    } else if (command == "chunk" && (args.size() == 2 || args.size() == 3)) {
+    if (command == "chunk" && (args.size() == 2 || args.size() == 3)) {
       print(SilentChunk(args[0], std::stoull(args[1]), args.size() == 3 ? &args[2] : nullptr));
     } else if (command == "fmt" && (args.size() == 4 || args.size() == 5)) {
       print(FormatChunk(args));

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-// Shared helpers for the unit tests. Portable: they also run under Wine.
+// Shared helpers for the unit tests and the fuzz target. Portable: they also run under Wine.
 
 // A fresh temporary folder, removed with everything in it when the object goes. When none can
 // be made, the constructor throws an exception with the reason, which fails the test running it.
