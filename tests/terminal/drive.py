@@ -198,7 +198,8 @@ def scenarios(path):
 
 def main():
     bless = sys.argv[1] == '--bless'
-    table, files = os.path.abspath(sys.argv[1 + bless]), [os.path.abspath(f) for f in sys.argv[2 + bless:]]
+    table = os.path.abspath(sys.argv[1 + bless])
+    files = [os.path.abspath(f) for f in sys.argv[2 + bless:]]
     here = os.path.dirname(os.path.abspath(table))
     sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), '../data/wave_data_named.ogg')
     os.environ.update(LC_ALL='C.UTF-8', WINEDEBUG='-all', SHELL='/bin/sh', TERM='dumb',

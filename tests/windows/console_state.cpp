@@ -32,7 +32,9 @@ std::string FindText(HANDLE output, const CONSOLE_SCREEN_BUFFER_INFOEX& info,
   std::wstring cells(static_cast<std::size_t>(info.dwSize.X), L' ');
   for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
     DWORD read = 0;
-    if (!ReadConsoleOutputCharacterW(output, cells.data(), info.dwSize.X, {0, row}, &read)) continue;
+    if (!ReadConsoleOutputCharacterW(output, cells.data(), info.dwSize.X, {0, row}, &read)) {
+      continue;
+    }
     const std::size_t column = cells.substr(0, read).find(text);
     if (column == std::wstring::npos) continue;
     std::basic_string<WORD> attributes(text.size(), 0);
