@@ -6,12 +6,6 @@
 
 namespace {
 
-// The report's own attributes reach a terminal in the lister's end-to-end tests; 198 is the
-// one with a background other than index 0.
-TEST(AnsiStyleTest, AttributeEscapeTakesBackgroundFromTheHighNibble) {
-  EXPECT_EQ(AttributeEscape(198), "\x1b[38;2;159;172;187;48;2;200;40;10m");
-}
-
 TEST(AnsiStyleTest, TitleAndTextCannotCarryControlCharacters) {
   EXPECT_EQ(TitleEscape(u"a\x1b]0;b\x07" u"c\n\u009C\u00E9"), "\x1b]0;a]0;bc\xC3\xA9\x07");
   const std::string r = "\xEF\xBF\xBD";  // U+FFFD

@@ -101,6 +101,9 @@ print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, 
   generator_name_warnings) cd in; mkdir sub; wave '01 - Intro.ogg' 8000 8000; wave .ogg 8000 4000; wave Theme.ogg 8000 2000
     wave sub/theme.wav 8000 2400; wave 'x{y};.wav' 8000 16000; wave ok_Name2.wav 8000 12000; wave 'Köln.wav' 8000 6000; printf 'not audio' >notes.txt
     wave THEME.wav 8000 1600; wave _01_Intro.wav 8000 800 ;;
+  # Class names made valid from accents, combining marks, signs and runs; free names suggested.
+  generator_class_names) cd in; mkdir N; for n in '  Intro (live)  .wav' 'a _b.wav' 'Straße Æther Œuvre Été.wav' 'Łódź İstanbul ſ.wav' ×÷x.wav Ko$'\xcc\x88'ln.wav 'ƀx ¿y.wav' '音楽 2.wav' '♫ ♫.wav' 𝄞.wav \
+    'a b.ogg' A_B.wav a-b.ogg a_b_2.wav .ogg track.wav x.O,gg 'z z.♫' Same.wav N/same.ogg; do wave "$n" 8000 800; done ;;
   # An Ogg file's last page cut in half; page starts after a whole file, of another version or
   # followed by 64 KiB; a data chunk beyond 4 GiB in a sparse WAVE.
   probe_edges) cd in; ogg=$data/vorbis_stereo_44k.ogg; starts() { for i in {1..7700}; do printf "OggS\\$1\377\377\377\377"; done; }

@@ -223,7 +223,9 @@ compare_editor() {
 compare_files() {
   local file base before
   [ "$bless" -eq 0 ] || rm -rf "$dir/out"
-  for file in "$scratch/app"/*; do
+  # Hidden files too: a scratch file left behind is as much a fault as any other.
+  for file in "$scratch/app"/* "$scratch/app"/.[!.]*; do
+    [ -e "$file" ] || [ -L "$file" ] || continue
     base=$(basename "$file") before=$scratch/app.before/$(basename "$file")
     case $base in "$exe" | notepad.exe | notepad-command-line.txt) continue ;; esac
     if [ -L "$before" ]; then
