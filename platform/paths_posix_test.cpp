@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform/utf.h"
 #include "tests/support/test_support.h"
@@ -50,10 +51,8 @@ TEST(PathsPosix, FullPathResolvesTheTextAsWindowsDoes) {
     EXPECT_EQ(FullPath(u"./sub/../intro.ogg"), u"/intro.ogg");
     EXPECT_EQ(FullPath(u"../x/"), u"/x/");
   });
-  const struct {
-    std::u16string path;
-    std::u16string full;
-  } cases[] = {
+  // Each path, then its full path.
+  const std::pair<std::u16string, std::u16string> cases[] = {
       {u"/abs/a.wav", u"/abs/a.wav"},
       {u"/in/./b.wav", u"/in/b.wav"},
       {u"/in/sub/../c.wav", u"/in/c.wav"},
@@ -68,7 +67,7 @@ TEST(PathsPosix, FullPathResolvesTheTextAsWindowsDoes) {
       {u"/in/.hidden.wav", u"/in/.hidden.wav"},
       {u"/in/a\\..\\b.wav", u"/in/a\\..\\b.wav"},  // one name to the system
   };
-  for (const auto& c : cases) EXPECT_EQ(FullPath(c.path), c.full);
+  for (const auto& [path, full] : cases) EXPECT_EQ(FullPath(path), full);
 }
 
 }  // namespace
