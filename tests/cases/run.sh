@@ -109,11 +109,12 @@ setup() {
 
 # Runs a command under Wine, stopped after $CASES_WINE_LIMIT seconds (300) with status 124 as
 # timeout does. Before stopping it, notes in $scratch/stall where it stands: the waits of its
-# Unix threads, and Wine's list of processes with a backtrace of every thread of each, so that
-# a stall seen once in many runs can be told apart as the program's own or Wine's.
+# Unix threads, Wine's list of processes, and a backtrace of every thread of the case's
+# Windows programs ($exe, launch.exe), so that a stall seen once in many runs can be told apart
+# as the program's own or Wine's.
 wine_limited() {
   "$@" <&0 &  # standard input stays the case's: a background job would get /dev/null
-  local pid=$! sleeper ended status task
+  local pid=$! sleeper ended status
   sleep "${CASES_WINE_LIMIT:-300}" </dev/null >/dev/null 2>&1 &
   sleeper=$!
   wait -n -p ended "$pid" "$sleeper"
@@ -123,16 +124,28 @@ wine_limited() {
     wait "$sleeper"
     return "$status"
   fi
-  {
-    echo "Unix threads of process $pid (id, state, wait channel):"
-    for task in /proc/"$pid"/task/*; do
-      echo "  ${task##*/} $(cut -d' ' -f3 "$task/stat") $(cat "$task/wchan")"
-    done
-    printf 'info process\nbt all\n' | timeout 120 "$wine" winedbg
-  } >"$scratch/stall" 2>&1 </dev/null
+  backtraces "$pid" >"$scratch/stall" 2>&1 </dev/null
   kill -TERM "$pid" 2>/dev/null  # it may have ended meanwhile
   wait "$pid"
   return 124
+}
+
+# Where Unix process PID and the case's Windows programs stand (wine_limited).
+backtraces() {
+  local task debug="timeout 60 $wine winedbg" process threads
+  echo "Unix threads of process $1 (id, state, wait channel):"
+  for task in /proc/"$1"/task/*; do
+    echo "  ${task##*/} $(cut -d' ' -f3 "$task/stat") $(cat "$task/wchan")"
+  done
+  printf 'info process\n' | $debug | tee "$scratch/processes"
+  for process in $(sed -n "s/^[ =]*\([0-9a-f]\{8\}\) .*'\($exe\|launch\.exe\)'.*/\1/p" \
+    "$scratch/processes"); do
+    # The process's threads are the indented lines after its own in the debugger's list.
+    threads=$(printf 'attach 0x%s\ninfo thread\ndetach\n' "$process" | $debug |
+      sed -n "/^0*$process /,/^[0-9a-f]/s/^\t\([0-9a-f]\{8\}\) .*/\1/p")
+    echo "Windows process $process, threads" $threads
+    { echo "attach 0x$process"; printf 'bt 0x%s\n' $threads; echo detach; } | $debug
+  done
 }
 
 # Runs the program under Wine: by Wine itself from the input folder, or through launch.exe
