@@ -107,6 +107,47 @@ setup() {
   [ ! -f "$dir/closed" ] || [ -n "$wine" ] || closed=" $(<"$dir/closed") "
 }
 
+# Runs a command under Wine, stopped after $CASES_WINE_LIMIT seconds (300) with status 124 as
+# timeout does. Before stopping it, notes in $scratch/stall where it stands: the waits of its
+# Unix threads, Wine's list of processes, and a backtrace of every thread of the case's
+# Windows programs ($exe, launch.exe), so that a stall seen once in many runs can be told apart
+# as the program's own or Wine's.
+wine_limited() {
+  "$@" <&0 &  # standard input stays the case's: a background job would get /dev/null
+  local pid=$! sleeper ended status
+  sleep "${CASES_WINE_LIMIT:-300}" </dev/null >/dev/null 2>&1 &
+  sleeper=$!
+  wait -n -p ended "$pid" "$sleeper"
+  status=$?
+  if [ "$ended" = "$pid" ]; then
+    kill "$sleeper"
+    wait "$sleeper"
+    return "$status"
+  fi
+  backtraces "$pid" >"$scratch/stall" 2>&1 </dev/null
+  kill -TERM "$pid" 2>/dev/null  # it may have ended meanwhile
+  wait "$pid"
+  return 124
+}
+
+# Where Unix process PID and the case's Windows programs stand (wine_limited).
+backtraces() {
+  local task debug="timeout 60 $wine winedbg" process threads
+  echo "Unix threads of process $1 (id, state, wait channel):"
+  for task in /proc/"$1"/task/*; do
+    echo "  ${task##*/} $(cut -d' ' -f3 "$task/stat") $(cat "$task/wchan")"
+  done
+  printf 'info process\n' | $debug | tee "$scratch/processes"
+  for process in $(sed -n "s/^[ =]*\([0-9a-f]\{8\}\) .*'\($exe\|launch\.exe\)'.*/\1/p" \
+    "$scratch/processes"); do
+    # The process's threads are the indented lines after its own in the debugger's list.
+    threads=$(printf 'attach 0x%s\ninfo thread\ndetach\n' "$process" | $debug |
+      sed -n "/^0*$process /,/^[0-9a-f]/s/^\t\([0-9a-f]\{8\}\) .*/\1/p")
+    echo "Windows process $process, threads" $threads
+    { echo "attach 0x$process"; printf 'bt 0x%s\n' $threads; echo detach; } | $debug
+  done
+}
+
 # Runs the program under Wine: by Wine itself from the input folder, or through launch.exe
 # with an exact command line as Explorer (from another working folder), a script (forward
 # slashes) or cmd (by bare name, in the program's folder or found through PATH) start it.
@@ -121,12 +162,16 @@ launch_wine() {
   # No editor: the system's Notepad is missing for this run.
   [ ! -f "$dir/no-editor" ] || rm -f "$system/system32/notepad.exe" "$system/notepad.exe"
   if [ -z "$command" ]; then
-    (cd "$scratch/in" && timeout 300 "$wine" "$app_path\\$exe" "${argv[@]}") \
+    (cd "$scratch/in" && wine_limited "$wine" "$app_path\\$exe" "${argv[@]}") \
       <"$stdin" >"$out" 2>"$err" || status=$?
   else
     for arg in "${argv[@]}"; do command+=" \"$arg\""; done
-    (cd "$scratch/in" && WINEPATH=$search timeout 300 "$wine" "$helpers/launch.exe" "$folder" \
-      "$command") <"$stdin" >"$out" 2>"$err" || status=$?
+    (cd "$scratch/in" && WINEPATH=$search wine_limited "$wine" "$helpers/launch.exe" \
+      "$folder" "$command") <"$stdin" >"$out" 2>"$err" || status=$?
+  fi
+  if [ -f "$scratch/stall" ]; then
+    echo "STALL $name: stopped after ${CASES_WINE_LIMIT:-300} s, standing here:"
+    sed 's/^/  /' "$scratch/stall"
   fi
   [ ! -f "$dir/no-editor" ] || system_notepad || exit 1
   # The command interpreter's own pause prompt, worded and ended as on the other platforms.
