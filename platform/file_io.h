@@ -18,6 +18,10 @@ enum class FileSharing {
   kWritersKeptOut,
 };
 
+// Whether kWritersKeptOut can refuse a file that kWritersAllowed opens: true on Windows (a file
+// another program holds open for writing), false on POSIX, where the two modes are the same.
+extern const bool kKeepingWritersOutCanRefuse;
+
 // Opens an existing regular file for binary reading by its UTF-16 path. Returns nullptr when
 // the path names nothing, names something other than a regular file (a folder, a FIFO, a
 // device) or cannot be opened. Never blocks on a FIFO or device. A file under another

@@ -110,6 +110,8 @@ int OpenWithoutBlocking(const std::string& name) {
 
 }  // namespace
 
+const bool kKeepingWritersOutCanRefuse = false;
+
 std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*/) {
   const int fd = OpenWithoutBlocking(Utf16ToUtf8(path));
   if (fd < 0) return nullptr;

@@ -41,6 +41,8 @@ class Win32OutputFile : public OutputFile {
 
 }  // namespace
 
+const bool kKeepingWritersOutCanRefuse = true;
+
 std::FILE* OpenFileForReading(const std::u16string& path, FileSharing sharing) {
   std::FILE* stream = nullptr;
   const std::wstring name = FileCallPath(path);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/file_io.h"
 #include "probe/byte_source.h"
 #include "probe/vorbis_length.h"
 #include "probe/wave_reader.h"
@@ -39,7 +40,7 @@ float DurationProbe(const std::u16string& path) {
   // writers allowed: the WAVE route reads it, the Ogg route does not.
   std::unique_ptr<FileByteSource> file = FileByteSource::Open(path, FileSharing::kWritersKeptOut);
   const bool writers_kept_out = file != nullptr;
-  if (file == nullptr) file = FileByteSource::Open(path);
+  if (file == nullptr && kKeepingWritersOutCanRefuse) file = FileByteSource::Open(path);
   if (file == nullptr) return ChooseDuration(-1.0f, -1.0f);
   // Both routes run on every path: the extension decides nothing.
   const float wave_seconds = WaveRouteSeconds(*file);
