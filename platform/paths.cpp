@@ -10,6 +10,10 @@ std::size_t LastSeparator(std::u16string_view path) {
   return std::u16string_view::npos;
 }
 
+// The separator the system itself reads: '/' where it is one at all, else the backslash. A
+// POSIX name may hold a backslash, which FileNameOf splits on for display only.
+char16_t SystemSeparator() { return IsFolderSeparator(u'/') ? u'/' : u'\\'; }
+
 }  // namespace
 
 std::u16string_view FileNameOf(std::u16string_view path) {
@@ -24,16 +28,14 @@ std::u16string_view FolderOf(std::u16string_view path) {
 
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
   std::u16string path(folder);
-  // The platform's own separator: '/' where it is one at all, else the backslash.
-  const char16_t separator = IsFolderSeparator(u'/') ? u'/' : u'\\';
-  if (!path.empty() && !IsFolderSeparator(path.back())) path += separator;
+  if (!path.empty() && path.back() != SystemSeparator()) path += SystemSeparator();
   path += name;
   return path;
 }
 
 std::u16string_view WithoutTrailingSeparators(std::u16string_view path) {
   std::size_t end = path.size();
-  while (end > 0 && IsFolderSeparator(path[end - 1])) --end;
+  while (end > 0 && path[end - 1] == SystemSeparator()) --end;
   return end == 0 ? path : path.substr(0, end);
 }
 

@@ -32,8 +32,8 @@ std::u16string OutputFolderPrefix(std::u16string_view arg0);
 // alone when `folder` is empty.
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
 
-// `path` without the folder separators at its end (`Music/` gives `Music`), or `path` as it is
-// when nothing else would be left (`/`).
+// `path` without the platform's own separators at its end (`Music/` gives `Music`), or `path`
+// as it is when nothing else would be left (`/`).
 std::u16string_view WithoutTrailingSeparators(std::u16string_view path);
 
 // `path` as a full path, for keying a file by where it is, made the same way on every

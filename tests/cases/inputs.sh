@@ -47,7 +47,8 @@ case $1 in
   # What a folder holds besides files; a name holding '\\' that ends like another; a folder link.
   lister_folder_entries) mkdir -p in/Mixed/Sub in/Real; cd in; wave Mixed/b.wav 8000 8000; wave 'Mixed/x\\b.wav' 8000 2000; wave $'Mixed/\xff raw.wav' 8000 4000
     wave $'Mixed/line\nbreak.wav' 8000 4000; wave target.wav 8000 12000; mkfifo Mixed/fifo.ogg; python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("Mixed/socket.wav")'
-    ln -s ../target.wav Mixed/link.wav; ln -s ../gone.wav Mixed/dangling.wav; ln -s ../Real Mixed/folder-link; wave Real/r.wav 8000 16000; ln -s Real Linked ;;
+    ln -s ../target.wav Mixed/link.wav; ln -s ../gone.wav Mixed/dangling.wav; ln -s ../Real Mixed/folder-link; wave Real/r.wav 8000 16000; ln -s Real Linked
+    mkdir 'Back\'; wave 'Back\/c.wav' 8000 6000 ;;
   # A music folder, dropped as the folder or as its files.
   generator_folder_drop | generator_folder_files_drop) mkdir -p in/Music/Album; wave in/Music/theme.wav 8000 16000; wave in/Music/outro.wav 1000 5668
     cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg; printf 'not audio' >in/Music/readme.txt; wave in/Music/Album/song.wav 8000 4000 ;;
