@@ -12,6 +12,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/descriptors_posix.h"
 #include "platform/file_io.h"
 #include "platform/utf.h"
 
@@ -48,16 +49,6 @@ class PosixOutputFile : public OutputFile {
  private:
   int fd_;
 };
-
-// `fd` moved to a number above the standard descriptors. Where one of 0, 1 and 2 was closed
-// and /dev/null could not fill it (a minimal sandbox), a new file takes its number, and console
-// writes would land in it. -1 (and `fd` closed) when no other number is free.
-int AboveStandardDescriptors(int fd) {
-  if (fd < 0 || fd > STDERR_FILENO) return fd;
-  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  ::close(fd);
-  return moved;
-}
 
 // Creates `name` new and empty for writing, never following or replacing anything.
 int CreateNew(const std::string& name) {
@@ -111,6 +102,13 @@ int OpenWithoutBlocking(const std::string& name) {
 }  // namespace
 
 const bool kKeepingWritersOutCanRefuse = false;
+
+int AboveStandardDescriptors(int fd) {
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  ::close(fd);
+  return moved;
+}
 
 std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*/) {
   const int fd = OpenWithoutBlocking(Utf16ToUtf8(path));

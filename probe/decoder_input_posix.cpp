@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/descriptors_posix.h"
 #include "probe/decoder_input.h"
 #include "probe/stream_seek.h"
 
@@ -71,13 +72,8 @@ int CreateMemoryFile(std::uint64_t size) {
        size > limit.rlim_cur)) {
     return -1;
   }
-  int fd = ::memfd_create("checked", MFD_CLOEXEC);
   // Where 0, 1 or 2 was left closed, the console would write into it.
-  if (fd >= 0 && fd <= STDERR_FILENO) {
-    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    ::close(fd);
-    fd = moved;
-  }
+  int fd = AboveStandardDescriptors(::memfd_create("checked", MFD_CLOEXEC));
   if (fd >= 0 && ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
     ::close(fd);
     fd = -1;
