@@ -97,9 +97,12 @@ void OggPacketReader::DropPacketBytes(std::uint64_t count) {
   }
 }
 
-void OggPacketReader::FlushPacket(std::string* bytes) {
+bool OggPacketReader::FlushPacket(std::string* bytes, std::size_t most) {
   for (;;) {
-    if (bytes_in_seg_ == 0 && (last_seg_ || NextSegment() == 0)) return;
+    if (bytes_in_seg_ == 0 && (last_seg_ || NextSegment() == 0)) return true;
+    if (bytes != nullptr && static_cast<std::size_t>(bytes_in_seg_) > most - bytes->size()) {
+      return false;
+    }
     Consume(static_cast<std::uint64_t>(bytes_in_seg_), bytes);
     bytes_in_seg_ = 0;
   }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "probe/byte_source.h"
@@ -60,8 +61,10 @@ class OggPacketReader final : public OggPageInput {
   // Get8Packet `count` times, dropping the bytes: a segment or a page at a time.
   void DropPacketBytes(std::uint64_t count);
   // flush_packet: reads up to the next end of packet; the bytes read are appended to `*bytes`
-  // when it is given.
-  void FlushPacket(std::string* bytes = nullptr);
+  // when it is given. With `bytes`, stops before `*bytes` would pass `most` bytes and returns
+  // false, short of the end; true at the end.
+  bool FlushPacket(std::string* bytes = nullptr,
+                   std::size_t most = std::numeric_limits<std::size_t>::max());
   // What the decoder does after the comment header: seeks past the rest of the segment, then
   // past each segment up to one of no bytes, loading the pages they lie in.
   void SkipPacketBySeeking();

@@ -69,14 +69,15 @@ OggHeaderVerdict CheckVorbisSetupRemembered(OggPacketReader& packet,
   // from the same bytes and stops reading at the same end, whatever ends the packet there (its
   // last segment, a page not marked as going on, the end of the file, the cap): from there on
   // it takes every bit as 0. So these bytes and the identification decide its answer, and the
-  // reader stands where it would after the walk.
+  // reader stands where it would after the walk. A packet too large to be remembered is not
+  // copied whole: the walk alone reads it.
   const OggPacketReader::Place start = packet.Here();
   std::string bytes;
-  const bool started = packet.StartPacket();
-  if (started) packet.FlushPacket(&bytes);
+  const bool kept = packet.StartPacket() &&
+                    packet.FlushPacket(&bytes, VorbisSetupMemo::kMaxRememberedSetupBytes);
   DecoderAreaModel setup(identification.channels, identification.short_block,
                          identification.long_block);
-  if (started && memo->Recall(identification, bytes, setup)) {
+  if (kept && memo->Recall(identification, bytes, setup)) {
     area.Append(setup);
     return OggHeaderVerdict::kSafe;
   }
@@ -85,6 +86,6 @@ OggHeaderVerdict CheckVorbisSetupRemembered(OggPacketReader& packet,
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   packet.FlushPacket();
   area.Append(setup);
-  if (started) memo->Remember(identification, bytes, setup);
+  if (kept) memo->Remember(identification, bytes, setup);
   return verdict;
 }
