@@ -42,8 +42,10 @@ float DurationProbe(const std::u16string& path) {
   const bool writers_kept_out = file != nullptr;
   if (file == nullptr && kKeepingWritersOutCanRefuse) file = FileByteSource::Open(path);
   if (file == nullptr) return ChooseDuration(-1.0f, -1.0f);
-  // Both routes run on every path: the extension decides nothing.
+  // The content decides, not the extension: the WAVE route first, then the Ogg route, which
+  // ChooseDuration would overrule where the WAVE route measured more than 0.
   const float wave_seconds = WaveRouteSeconds(*file);
+  if (wave_seconds > 0.0f) return wave_seconds;
   int decoder_opens = 0;
   const float ogg_seconds = writers_kept_out ? VorbisSeconds(*file, decoder_opens) : -1.0f;
   return ChooseDuration(wave_seconds, ogg_seconds);

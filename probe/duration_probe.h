@@ -5,8 +5,9 @@
 
 // Measures the file at `path` (UTF-16, exactly as received on the command line): its playing
 // time in seconds, or a negative value when neither the WAVE route nor the Ogg Vorbis route
-// accepts it. Zero is a real duration. Tries both routes on every path, whatever the
-// extension, and reads only headers. Never fails in any other way.
+// accepts it. Zero is a real duration. Tries the routes on every path, whatever the
+// extension (the Ogg route only where the WAVE route gives no more than 0), and reads only
+// headers. Never fails in any other way.
 float DurationProbe(const std::u16string& path);
 
 // The rule that picks the result from the WAVE route's seconds and the Ogg route's seconds
