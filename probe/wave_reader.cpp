@@ -20,24 +20,6 @@ bool SameId(const char (&id)[4], const char (&expected)[5]) {
 
 }  // namespace
 
-bool WaveReader::Open(const std::u16string& path) {
-  Close();
-  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path);
-  if (file == nullptr) return false;
-  return Open(std::move(file));
-}
-
-bool WaveReader::Open(std::unique_ptr<ByteSource> source) {
-  if (source == nullptr) {
-    Close();
-    return false;
-  }
-  ByteSource& kept = *source;
-  const bool opened = Open(kept);
-  if (opened) owned_ = std::move(source);
-  return opened;
-}
-
 bool WaveReader::Open(ByteSource& source) {
   Close();
   source_ = &source;
@@ -50,7 +32,6 @@ bool WaveReader::Open(ByteSource& source) {
 
 void WaveReader::Close() {
   source_ = nullptr;
-  owned_.reset();
   riff_end_ = 0;
   format_ = WaveFormat{};
   extra_data_.reset();

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 
 #include "probe/byte_source.h"
 
@@ -51,12 +50,8 @@ class WaveReader {
   WaveReader(const WaveReader&) = delete;
   WaveReader& operator=(const WaveReader&) = delete;
 
-  // Opens the file at `path` (UTF-16) and reads its header. False when the file cannot be
-  // opened or is not a WAVE file by the rules above; the reader is then closed.
-  bool Open(const std::u16string& path);
-  // The same over any byte source, which the reader keeps until Close.
-  bool Open(std::unique_ptr<ByteSource> source);
-  // The same over a source the caller keeps, which must outlive the reader or its Close.
+  // Reads the header of the file `source` gives, which must outlive the reader or its Close.
+  // False when it is not a WAVE file by the rules above; the reader is then closed.
   bool Open(ByteSource& source);
 
   // Releases the source and the format record. Does nothing when already closed.
@@ -86,7 +81,6 @@ class WaveReader {
   bool ReadFormat(const ChunkHeader& fmt);
   bool ReadExact(void* buffer, std::size_t size);
 
-  std::unique_ptr<ByteSource> owned_;  // the source, when the reader keeps it
   ByteSource* source_ = nullptr;
   std::uint64_t riff_end_ = 0;  // the RIFF chunk's declared end, which bounds its children
   WaveFormat format_;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -84,8 +83,8 @@ TEST(WaveReaderTest, ReadsHeadersInBlocksAndRefusesMalformedFiles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Traffic traffic;
-    EXPECT_EQ(c.format != Fields{},
-              reader.Open(std::make_unique<CountingSource>(c.bytes, traffic)));
+    CountingSource source(c.bytes, traffic);
+    EXPECT_EQ(c.format != Fields{}, reader.Open(source));
     const WaveFormat& f = reader.format();  // a failed open leaves nothing behind
     EXPECT_EQ(c.format, Fields(f.format_tag, f.channel_count, f.samples_per_second,
                                f.average_bytes_per_second, f.block_align, f.bits_per_sample,

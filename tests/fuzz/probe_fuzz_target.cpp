@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <string>
 
 #include "platform/utf.h"
@@ -82,7 +81,8 @@ void CompareWithDecoder(const std::uint8_t* data, std::size_t size, const std::s
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   WaveReader reader;
   float wave_seconds = -1.0f;
-  if (reader.Open(std::make_unique<MemoryByteSource>(data, size))) {
+  MemoryByteSource source(data, size);
+  if (reader.Open(source)) {
     wave_seconds = WaveSeconds(reader.data_size(), reader.format().average_bytes_per_second);
   }
   // The decoder reads a stdio stream: the input goes to a file, rewritten for every input.
