@@ -169,7 +169,9 @@ class Run:
         """TEXT COUNT: at most COUNT lines show after the last line holding TEXT."""
         text, count = args.rsplit(' ', 1)
         lines = self.shown.decode(errors='replace').split('\n')
-        last = max(i for i, line in enumerate(lines) if text in line)
+        last = max((i for i, line in enumerate(lines) if text in line), default=None)
+        if last is None:
+            raise Failure(f'{text!r} never showed')
         if len(lines) - 1 - last > int(count):
             raise Failure(f'{len(lines) - 1 - last} lines after {text!r}')
 
@@ -177,8 +179,12 @@ class Run:
         pass  # read by main
 
     def close(self):
-        if self.process and self.process.poll() is None:
-            os.killpg(self.process.pid, signal.SIGKILL)
+        if self.process:
+            # The whole group: what the shell left behind (a stopped job, an editor) too.
+            try:
+                os.killpg(self.process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
             self.process.wait()
         if self.master is not None:
             os.close(self.master)
@@ -211,7 +217,8 @@ def main():
             editor.write('#!/bin/sh\n')
         os.chmod(f'{work}/xdg-open', 0o755)
         os.environ['PATH'] = work + os.pathsep + os.environ['PATH']
-        for what, steps in scenarios(table):
+        found = scenarios(table)
+        for what, steps in found:
             times = int(steps[0][1]) if steps[0][0] == 'repeat' else 1
             try:
                 for _ in range(times):
@@ -226,10 +233,10 @@ def main():
                     finally:
                         run.close()
                 print(f'ok    {what}')
-            except Failure as failure:
+            except (Failure, OSError) as failure:  # a log the step reads may not exist
                 print(f'FAIL  {what}: {failure}')
                 failed += 1
-    print(f'terminal: {len(scenarios(table)) - failed} passed, {failed} failed')
+    print(f'terminal: {len(found) - failed} passed, {failed} failed')
     return 1 if failed else 0
 
 
