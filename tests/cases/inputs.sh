@@ -34,11 +34,10 @@ case $1 in
   generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
-  closed_descriptors | generator_full_disk | generator_no_editor | windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
+  closed_descriptors | generator_closed_output | generator_full_disk | generator_help | generator_no_dev_null | generator_no_editor | \
+    windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_folder_case) mkdir in/Music; wave in/Music/a.wav 8000 8000; wave in/Music/b.wav 8000 4000 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
-  generator_no_dev_null) wave in/outro.wav 1000 5668 ;;
-  generator_help) wave in/outro.wav 1000 5668 ;;
   # Files named like options.
   lister_option_like_names) wave in/--help 8000 8000; wave in/-x.ogg 8000 4000; wave in/-h 8000 2000; wave in/--version 8000 1000 ;;
   # Folders: files and non-audio inside, a hidden file and a subfolder left out; empty ones.
@@ -92,7 +91,6 @@ case $1 in
     for size in 12.6:12603198 24:24000000 27:27000000; do cp in/plain.ogg "in/art-${size%:*}MB.ogg"; python3 -c 'import base64, os, struct, sys; n = int(sys.argv[1])
 print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, b"image/png", 0, 4000, 3000, 24, 0, n) + b"\x89PNG\r\n\x1a\n" + os.urandom(n - 8)).decode())' "${size#*:}" >tag
       vorbiscomment -a -c tag "in/art-${size%:*}MB.ogg"; done; cp in/art-27MB.ogg in/art-27MB-2.ogg ;;
-  generator_closed_output) wave in/outro.wav 1000 5668 ;;
   generator_control_names) cd in; mkdir $'a\n#include "secret"'; wave $'a\n#include "secret"/b.wav' 8000 8000
     wave $'inj\n\t};\n\tclass Evil { hacked = 1; };\n\tclass x.wav' 8000 16000; wave $'esc\x1b[2J.wav' 8000 4000
     wave $'evil\xe2\x80\xaeggo.wav' 8000 2000; wave 'say "hi".wav' 8000 2400 ;;

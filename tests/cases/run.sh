@@ -91,7 +91,8 @@ setup() {
   [ ! -f "$dir/disk" ] || head -c 1G /dev/zero >"$scratch/app/filler" 2>/dev/null
   [ ! -d "$dir/in" ] || cp -a "$dir/in/." "$scratch/in/"
   [ ! -d "$dir/app" ] || cp -a "$dir/app/." "$scratch/app/"
-  (cd "$scratch" && CASES="$cases" bash "$cases/inputs.sh" "$name") || fail "inputs not made"
+  (cd "$scratch" && CASES="$cases" bash "$cases/inputs.sh" "$name") ||
+    { fail "inputs not made"; return 1; }
   mkdir "$scratch/app.before" && cp -a "$scratch/app/." "$scratch/app.before/"
 
   # Under Wine the paths as the program sees them: drive Z: is the root folder.
