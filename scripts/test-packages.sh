@@ -112,6 +112,7 @@ hardened() {
   # Its own status counts every line; the ones that matter are counted below.
   hardening-check --nocfprotection "$1" > "$scratch/hc"
   if grep -q '^ Fortify Source functions: no, only unprotected functions found' "$scratch/hc" &&
+    grep -rq --include=flags.make -e . "$2" &&  # a build is there to vouch for it
     ! grep -rL --include=flags.make -e '-D_FORTIFY_SOURCE=2' "$2" | grep -q .; then
     sed -i 's/^ Fortify Source functions: no.*/ Fortify Source functions: yes (compiled in)/' \
       "$scratch/hc"
