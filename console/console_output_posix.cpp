@@ -10,6 +10,7 @@
 #include "console/ansi_style.h"
 #include "console/report.h"
 #include "console/terminal_posix.h"
+#include "platform/descriptors_posix.h"
 #include "platform/utf.h"
 
 namespace {

@@ -1,6 +1,5 @@
 #include "console/terminal_posix.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +9,7 @@
 #include <cstring>
 
 #include "console/ansi_style.h"
+#include "platform/descriptors_posix.h"
 
 namespace {
 
@@ -52,14 +52,6 @@ termios KeyModeOf(termios settings) {
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
   return settings;
-}
-
-bool Await(int fd, short events) {
-  pollfd entry{fd, events, 0};
-  int ready;
-  while ((ready = ::poll(&entry, 1, -1)) < 0 && errno == EINTR) {
-  }
-  return ready > 0;
 }
 
 // Handlers from here on: only async-signal-safe calls.
@@ -170,31 +162,4 @@ void LeaveKeyMode() {
     ::tcsetattr(kInput, TCSANOW, &hold.line_settings);
   }
   hold.key_mode = false;
-}
-
-int WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written > 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(written));
-    } else if (written == 0) {
-      return EIO;  // nothing taken and no error: give up rather than spin
-    } else if (errno != EINTR && !((errno == EAGAIN || errno == EWOULDBLOCK) &&
-                                   Await(fd, POLLOUT))) {
-      return errno;
-    }
-  }
-  return 0;
-}
-
-long ReadOneByte(int fd, char* byte) {
-  for (;;) {
-    const ssize_t got = ::read(fd, byte, 1);
-    // A non-blocking descriptor (left so by whoever shares it) says EAGAIN: that is no key
-    // yet, not the end of input, so the wait goes on in poll instead of ending or spinning.
-    if (got >= 0 || (errno != EINTR && !((errno == EAGAIN || errno == EWOULDBLOCK) &&
-                                         Await(fd, POLLIN)))) {
-      return got;
-    }
-  }
 }

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-// The POSIX console's hold on its terminal and its waiting reads and writes. The hold covers
+// The POSIX console's hold on its terminal. The hold covers
 // the colours set on standard output and the key mode set on standard input for the pause:
 // whatever ends or stops the program gives both back, and continuing in the foreground takes
 // them again. The terminal is never touched from a background process group (another job owns
@@ -26,12 +26,3 @@ bool EnterKeyMode();
 
 // Drops what was typed ahead and gives standard input back the settings key mode found.
 void LeaveKeyMode();
-
-// Writes all of `bytes` to descriptor `fd`: goes on after a short write or an interrupted
-// call, and waits until a non-blocking descriptor takes more. Returns 0, or the errno of the
-// call that failed. Safe to call from a signal handler.
-int WriteAll(int fd, std::string_view bytes);
-
-// Reads one byte from descriptor `fd` into `*byte`, waiting for it also on a non-blocking
-// descriptor. Returns 1, 0 at the end of input, or -1 on an error.
-long ReadOneByte(int fd, char* byte);

@@ -5,20 +5,11 @@
 
 #include <cerrno>
 
+#include "platform/descriptors_posix.h"
 #include "platform/editor.h"
 #include "platform/utf.h"
 
 namespace {
-
-// Reads one byte, retrying when a signal comes first. 0 at the end of the pipe.
-ssize_t ReadByte(int fd) {
-  char byte;
-  ssize_t got;
-  do {
-    got = ::read(fd, &byte, 1);
-  } while (got < 0 && errno == EINTR);
-  return got;
-}
 
 // Tells the waiting parent that no editor runs. Async-signal-safe.
 void ReportFailure(int fd) {
@@ -76,7 +67,8 @@ bool OpenInTextEditor(const std::u16string& path) {
     ::_exit(0);
   }
   ::close(report[1]);
-  const bool started = ReadByte(report[0]) == 0;
+  char failed;
+  const bool started = ReadOneByte(report[0], &failed) == 0;
   ::close(report[0]);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {

@@ -103,13 +103,6 @@ int OpenWithoutBlocking(const std::string& name) {
 
 const bool kKeepingWritersOutCanRefuse = false;
 
-int AboveStandardDescriptors(int fd) {
-  if (fd < 0 || fd > STDERR_FILENO) return fd;
-  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  ::close(fd);
-  return moved;
-}
-
 std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*/) {
   const int fd = OpenWithoutBlocking(Utf16ToUtf8(path));
   if (fd < 0) return nullptr;
