@@ -64,13 +64,13 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
   for (;;) {
     const std::uint64_t memory = input->kept_bytes() + area_size;
     if (!grant.GrowTo(memory)) return memory;
+    // The stream stays the input's, so that a retry reads it again from the start.
+    std::FILE* stream = input->stream();
+    if (stream == nullptr) return 0;
     // Short of memory (a small address space), the file is n/a.
     const DecoderMemory area = AllocateDecoderMemory(static_cast<std::size_t>(area_size));
     if (area == nullptr) return 0;
     const stb_vorbis_alloc alloc{area.get(), static_cast<int>(area_size)};
-    // The stream stays the input's, so that a retry reads it again from the start.
-    std::FILE* stream = input->stream();
-    if (stream == nullptr) return 0;
     int error = 0;
     ++decoder_opens;
     const std::unique_ptr<stb_vorbis, DecoderCloser> decoder(
