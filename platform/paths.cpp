@@ -28,6 +28,9 @@ std::u16string_view FolderOf(std::u16string_view path) {
 
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
   std::u16string path(folder);
+  // A bare drive ("C:") stands for that drive's current folder, and "C:\x" would be its root:
+  // "C:.\x" keeps the folder and still ends in a separator before the file's name.
+  if (SystemSeparator() == u'\\' && path.size() == 2 && path[1] == u':') path += u'.';
   if (!path.empty() && path.back() != SystemSeparator()) path += SystemSeparator();
   path += name;
   return path;

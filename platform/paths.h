@@ -29,7 +29,8 @@ std::u16string OutputFolderPrefix(std::u16string_view arg0);
 
 // `name` inside the folder `folder`: joined with the platform's own separator ('/' on POSIX,
 // the backslash on Windows), or without one when `folder` already ends in a separator; `name`
-// alone when `folder` is empty.
+// alone when `folder` is empty. On Windows a bare drive (`C:`) is taken as its current folder
+// (`C:.\name`), as the system takes it.
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
 
 // `path` without the platform's own separators at its end (`Music/` gives `Music`), or `path`
