@@ -16,6 +16,11 @@ std::string AttributeEscape(std::uint16_t attribute);
 // removed, so that the title cannot end the escape early or start another one.
 std::string TitleEscape(std::u16string_view title);
 
+// Saves the terminal's window and icon titles on its title stack, and shows the last ones
+// saved again. A terminal without a title stack ignores both.
+inline constexpr std::string_view kSaveTitleEscape = "\x1b[22;0t";
+inline constexpr std::string_view kRestoreTitleEscape = "\x1b[23;0t";
+
 // Makes the text cursor visible.
 inline constexpr std::string_view kShowCursorEscape = "\x1b[?25h";
 

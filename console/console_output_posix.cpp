@@ -26,7 +26,12 @@ class PosixConsole final : public ConsoleOutput {
     if (!output_is_terminal_) return;
     // From the first escape on, every way the program ends or stops gives the terminal back.
     GuardTerminal();
-    WriteBytes(TitleEscape(title));
+    // The title the terminal had comes back at the end: saved on its title stack first, and
+    // noted after, so that a stop in between gives back nothing that was not saved.
+    WriteBytes(kSaveTitleEscape);
+    const std::string title_escape = TitleEscape(title);
+    NoteTitle(title_escape);
+    WriteBytes(title_escape);
     WriteBytes(kShowCursorEscape);
     SetAttribute(kAttributeStartup);
   }
@@ -35,6 +40,8 @@ class PosixConsole final : public ConsoleOutput {
     if (!output_is_terminal_) return;
     NoteColours(kResetEscape);
     WriteBytes(kResetEscape);
+    NoteTitle({});
+    WriteBytes(kRestoreTitleEscape);
   }
 
   void SetAttribute(std::uint16_t attribute) override {

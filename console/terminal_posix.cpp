@@ -19,6 +19,8 @@ constexpr int kOutput = STDOUT_FILENO;
 // What the handlers give back and take again. The main flow changes it only with the handled
 // signals blocked, so a handler never sees it half written.
 struct Hold {
+  char title[256];
+  std::size_t title_size;
   char colours[64];
   std::size_t colours_size;
   bool key_mode;
@@ -58,7 +60,9 @@ termios KeyModeOf(termios settings) {
 
 void GiveBack() {
   if (hold.key_mode && InForeground(kInput)) ::tcsetattr(kInput, TCSANOW, &hold.line_settings);
-  if (hold.colours_size != 0 && InForeground(kOutput)) (void)WriteAll(kOutput, kResetEscape);
+  if (!InForeground(kOutput)) return;
+  if (hold.colours_size != 0) (void)WriteAll(kOutput, kResetEscape);
+  if (hold.title_size != 0) (void)WriteAll(kOutput, kRestoreTitleEscape);
 }
 
 void TakeAgain() {
@@ -66,7 +70,12 @@ void TakeAgain() {
     const termios key_mode = KeyModeOf(hold.line_settings);
     ::tcsetattr(kInput, TCSANOW, &key_mode);
   }
-  if (hold.colours_size != 0 && InForeground(kOutput)) {
+  if (!InForeground(kOutput)) return;
+  if (hold.title_size != 0) {
+    (void)WriteAll(kOutput, kSaveTitleEscape);
+    (void)WriteAll(kOutput, std::string_view(hold.title, hold.title_size));
+  }
+  if (hold.colours_size != 0) {
     (void)WriteAll(kOutput, std::string_view(hold.colours, hold.colours_size));
   }
 }
@@ -129,6 +138,13 @@ void GuardTerminal() {
     // A signal the starter chose to ignore (nohup, a background job) stays ignored.
     if (previous.sa_handler != SIG_IGN) Install(entry.number, entry.handler);
   }
+}
+
+void NoteTitle(std::string_view escape) {
+  HandlersHeld held;
+  // A title too long to hold whole is not taken again: cut, it would not end its escape.
+  hold.title_size = escape.size() <= sizeof hold.title ? escape.size() : 0;
+  std::memcpy(hold.title, escape.data(), hold.title_size);
 }
 
 void NoteColours(std::string_view escape) {

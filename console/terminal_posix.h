@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-// The POSIX console's hold on its terminal. The hold covers
-// the colours set on standard output and the key mode set on standard input for the pause:
+// The POSIX console's hold on its terminal. The hold covers the title and the colours set on
+// standard output and the key mode set on standard input for the pause:
 // whatever ends or stops the program gives both back, and continuing in the foreground takes
 // them again. The terminal is never touched from a background process group (another job owns
 // it then). Single-threaded use only.
@@ -18,6 +18,12 @@ void GuardTerminal();
 // resets the colours. Called before the escape is written, so a stop in between cannot bring
 // back the colours it replaces.
 void NoteColours(std::string_view escape);
+
+// Records `escape` (at most 256 bytes; empty once the title is given back) as the title this
+// program shows. While one is recorded, giving back restores the title saved before it
+// (kRestoreTitleEscape), and taking again saves that title and shows `escape` again. Called
+// after the title is saved and before it is shown; emptied before the title is restored.
+void NoteTitle(std::string_view escape);
 
 // Puts a terminal on standard input into key mode: no line editing and no echo, so one key
 // press can be read at once; Ctrl+C and Ctrl+Z still send their signals. Returns false, and
