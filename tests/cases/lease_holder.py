@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
-"""Holds a write lease on each FILE, as a Samba or NFS server does for its clients, and lets go
-of one at once when the kernel asks for it back because another process opens the file.
+"""lease_holder.py SECONDS FILE...: holds a write lease on each FILE, as a Samba or NFS server
+does, and lets one go as soon as the kernel asks for it back (another process opens the file).
 
-    lease_holder.py SECONDS FILE...
-
-Prints "held" once every lease is taken, or "cannot: REASON" and exits 2 (a lease needs the
-file's owner or root, and a file system with leases). Exits 0 once every lease was asked back;
-else exits 1 naming the files nobody asked for within SECONDS.
+Prints "held", or "cannot: REASON" and exits 2 (a lease needs the file's owner or root, and a
+file system with leases). Exits 0 once every lease was asked back within SECONDS, else 1.
 """
 import fcntl
 import os
