@@ -116,8 +116,7 @@ wine_limited() {
       } | timeout 60 "$wine" winedbg | sed 's/^/  /'; echo
     done
   } >"$scratch/stall" 2>&1 </dev/null
-  kill -TERM "$pid" 2>/dev/null  # it may have ended meanwhile
-  wait "$pid"
+  kill -TERM "$pid" 2>/dev/null; wait "$pid"  # it may have ended meanwhile
   return 124
 }
 
@@ -173,10 +172,8 @@ launch_native() {
       exec python3 "$cases/lease_holder.py" 60 "${files[@]}") >"$leases" 2>&1 &
     holder=$!
     while [ ! -s "$leases" ] && kill -0 $holder 2>/dev/null; do sleep 0.05; done
-    if [ "$(head -n 1 "$leases")" != held ]; then
-      kill $holder 2>/dev/null; wait $holder
-      skip "no write lease ($(head -n 1 "$leases"); needs root)" root; return
-    fi
+    [ "$(head -n 1 "$leases")" = held ] ||
+      { wait $holder; skip "no write lease ($(head -n 1 "$leases"); needs root)" root; return; }
   fi
   (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
     { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
@@ -193,12 +190,10 @@ compare() {
   local got=$scratch/got expected=$scratch/expected tenths=0 record line file
   [ "$status" -eq 0 ] || fail "exit code $status"
   [[ $closed == *" 2 "* ]] || [ ! -s "$err" ] || fail "standard error: $(head -c 300 "$err")"
-  if [[ $closed != *" 1 "* ]]; then  # closed output is not compared
-    cp "$out" "$got/stdout"
-    file=$dir/stdout
-    [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || file=$dir/stdout.windows
-    [ ! -f "$file" ] || expand <"$file" >"$expected/stdout"
-  fi
+  [[ $closed != *" 1 "* ]] || rm "$out"  # closed output is not compared
+  file=$dir/stdout
+  [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || file=$dir/stdout.windows
+  [ ! -f "$out" ] || [ ! -f "$file" ] || expand <"$file" >"$expected/stdout"
   [ ! -f "$dir/editor" ] || expand <"$dir/editor" >"$expected/editor"
   for file in "$dir"/out/*.txt; do expand <"$file" >"$expected/out/${file##*/}"; done
 
@@ -233,12 +228,11 @@ compare() {
 run_case() {
   local dir=$1 ok=1 status=0 mounted='' program exe app in_path app_path closed='' stdin=/dev/null
   local -a argv=()
-  name=$(basename "$dir") scratch=$work/$(basename "$dir")
-  local out=$scratch/stdout err=$scratch/stderr
+  name=${dir##*/} scratch=$work/${dir##*/}
+  local out=$scratch/got/stdout err=$scratch/stderr
   # Cases for the other platform only are counted, not named.
-  if [ -e "$dir/$([ -n "$wine" ] && echo posix-only || echo windows-only)" ]; then
-    elsewhere=$((elsewhere + 1)); return
-  fi
+  [ ! -e "$dir/$([ -n "$wine" ] && echo posix || echo windows)-only" ] ||
+    { elsewhere=$((elsewhere + 1)); return; }
   setup && $launch && [ "$ok" != skip ] && compare
   [ -z "$mounted" ] || umount "$mounted"
   case $ok in
