@@ -5,17 +5,15 @@
 # the run with a failure. Assertions stay on, as in Debian's libstb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-asan
 flags="-O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DSTB_VORBIS_FROM_SOURCE=ON -DBUILD_TESTING=ON
-cmake --build "$build" -j2
+cmake --build build-asan -j2
 # Leaks count as failures; a report names the program and the input. AddressSanitizer reserves
 # terabytes of address space up front, so no case can run under an address-space limit.
-export CASES_NO_ULIMIT=1
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir "$build" --no-tests=error --output-on-failure -j2
+export CASES_NO_ULIMIT=1 ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1" \
+  UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir build-asan --no-tests=error --output-on-failure -j2

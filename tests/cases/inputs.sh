@@ -38,7 +38,6 @@ case $1 in
     windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_folder_case) mkdir in/Music; wave in/Music/a.wav 8000 8000; wave in/Music/b.wav 8000 4000 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
-  # Files named like options.
   lister_option_like_names) wave in/--help 8000 8000; wave in/-x.ogg 8000 4000; wave in/-h 8000 2000; wave in/--version 8000 1000 ;;
   # Folders: files and non-audio inside, a hidden file and a subfolder left out; empty ones.
   lister_folders) mkdir -p in/Music/Album in/Empty in/OnlyFolders/Sub in/More; wave in/Music/a.wav 8000 8000; cp "$data/vorbis_stereo_44k.ogg" in/Music/b.ogg
@@ -48,13 +47,10 @@ case $1 in
     wave $'Mixed/line\nbreak.wav' 8000 4000; wave target.wav 8000 12000; mkfifo Mixed/fifo.ogg; python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("Mixed/socket.wav")'
     ln -s ../target.wav Mixed/link.wav; ln -s ../gone.wav Mixed/dangling.wav; ln -s ../Real Mixed/folder-link; wave Real/r.wav 8000 16000; ln -s Real Linked
     mkdir 'Back\'; wave 'Back\/c.wav' 8000 6000 ;;
-  # A music folder, dropped as the folder or as its files.
   generator_folder_drop | generator_folder_files_drop) mkdir -p in/Music/Album; wave in/Music/theme.wav 8000 16000; wave in/Music/outro.wav 1000 5668
     cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg; printf 'not audio' >in/Music/readme.txt; wave in/Music/Album/song.wav 8000 4000 ;;
-  # One folder spelt three ways.
   generator_path_spellings) mkdir in/sub; wave in/a.wav 8000 8000; wave in/b.wav 8000 4000; wave in/c.wav 8000 2000 ;;
   generator_no_rename_or_link) wave in/outro.wav 1000 5668; printf taken >app/config.cpp ;;
-  # A stray file that is not audio in another folder, and tracks from two folders.
   generator_track_folder) mkdir -p in/Docs in/Music/Album; printf 'not audio' >in/Docs/notes.txt; wave in/Music/theme.wav 8000 8000; wave in/Music/Album/song.wav 8000 4000 ;;
   # A folder and names from an old archive (Latin-1, not UTF-8); C1 and Unicode line breaks.
   generator_unwritable_names) d=$'in/Lieder f\xfcr'; mkdir "$d"; for n in a.wav $'b.w\xe9v' $'nel\xc2\x85.wav' $'ls\xe2\x80\xa8.wav' $'ps\xe2\x80\xa9.wav'; do wave "$d/$n" 8000 4000; done ;;

@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
-"""Holds a write lease on FILE, as a Samba or NFS server does for its clients, and lets go at
-once when the kernel asks for it back because another process opens the file.
+"""lease_holder.py SECONDS FILE...: holds a write lease on each FILE, as a Samba or NFS server
+does, and lets one go as soon as the kernel asks for it back (another process opens the file).
 
-    lease_holder.py FILE SECONDS
-
-Prints "held" once the lease is taken, or "cannot: REASON" and exits 2 when it cannot be
-(taking one needs the file's owner or root, and a file system with leases). Prints "released"
-and exits 0 once it has let go; exits 1 when nobody asked within SECONDS.
+Prints "held", or "cannot: REASON" and exits 2 (a lease needs the file's owner or root, and a
+file system with leases). Exits 0 once every lease was asked back within SECONDS, else 1.
 """
 import fcntl
 import os
@@ -14,28 +11,23 @@ import signal
 import sys
 import time
 
-path, seconds = sys.argv[1], float(sys.argv[2])
-asked = False
-
-
-def on_break(_signum, _frame):
-    global asked
-    asked = True
-
-
-# The kernel asks with SIGIO, which would otherwise end this process.
-signal.signal(signal.SIGIO, on_break)
-fd = os.open(path, os.O_RDONLY)
+# The kernel asks with SIGIO, which would end this process; the lease's own state tells.
+signal.signal(signal.SIGIO, signal.SIG_IGN)
+held = {}
 try:
-    fcntl.fcntl(fd, fcntl.F_SETLEASE, fcntl.F_WRLCK)
+    for path in sys.argv[2:]:
+        held[path] = os.open(path, os.O_RDONLY)
+        fcntl.fcntl(held[path], fcntl.F_SETLEASE, fcntl.F_WRLCK)
 except OSError as error:
     print("cannot:", error.strerror, flush=True)
     sys.exit(2)
 print("held", flush=True)
-deadline = time.monotonic() + seconds
-while not asked and time.monotonic() < deadline:
+deadline = time.monotonic() + float(sys.argv[1])
+while held and time.monotonic() < deadline:
+    # A lease being asked back reads as what it is to become.
+    for path, fd in list(held.items()):
+        if fcntl.fcntl(fd, fcntl.F_GETLEASE) != fcntl.F_WRLCK:
+            fcntl.fcntl(fd, fcntl.F_SETLEASE, fcntl.F_UNLCK)
+            del held[path]
     time.sleep(0.01)
-if not asked:
-    sys.exit(1)
-fcntl.fcntl(fd, fcntl.F_SETLEASE, fcntl.F_UNLCK)
-print("released", flush=True)
+sys.exit("the lease on " + ", ".join(held) + " was never asked back" if held else 0)

@@ -4,10 +4,11 @@
 #
 #   run.sh [--bless] [--wine WINE HELPERS] PROGRAM_DIR [CASE...]
 set -uo pipefail
+shopt -s nullglob
 cases=$(cd "$(dirname "$0")" && pwd)
-bless=0 wine='' helpers=''
+bless=0 wine='' helpers='' launch=launch_native
 [ "${1:-}" = --bless ] && { bless=1; shift; }
-[ "${1:-}" = --wine ] && { wine=$2 helpers=$(cd "$3" && pwd); shift 3; }
+[ "${1:-}" = --wine ] && { wine=$2 helpers=$(cd "$3" && pwd) launch=launch_wine; shift 3; }
 programs=$(cd "${1:?program folder}" && pwd)
 shift
 export LC_ALL=C.UTF-8 WINEDEBUG=-all
@@ -17,8 +18,7 @@ trap 'rm -rf "$work"' EXIT
 failed=0 passed=0 skipped=0 elsewhere=0 root=0
 [ "$(id -u)" -ne 0 ] || root=1
 
-# Expected text with the placeholders filled in; under Wine a line that holds a placeholder
-# has its slashes turned into backslashes.
+# Expected text, placeholders filled in; under Wine such a line's slashes become backslashes.
 expand() {
   local line
   while IFS= read -r line || [ -n "$line" ]; do
@@ -38,14 +38,12 @@ unexpand() {
 readable() { iconv -f UTF-16LE -t UTF-8 "$@" | sed 's/\r$//'; }
 written_form() { sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; }
 
-# Under Wine the stand-in editor is the system's Notepad, which Wine runs instead of its own
-# only when told to. Copies planted beside the program and in the working folder must never run.
+# Under Wine the stand-in editor is the system's Notepad, run instead of Wine's when told to.
 if [ -n "$wine" ]; then
   system=${WINEPREFIX:?the Wine prefix whose Notepad is replaced}/drive_c/windows
+  notepad=$helpers/notepad.exe
   "$wine" cmd /c exit </dev/null >/dev/null 2>&1  # makes the prefix on first use
-  system_notepad() {
-    cp "$helpers/notepad.exe" "$system/system32/" && cp "$helpers/notepad.exe" "$system/"
-  }
+  system_notepad() { cp "$notepad" "$system/system32/" && cp "$notepad" "$system/"; }
   system_notepad || exit 1
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};notepad.exe=n"
 fi
@@ -55,45 +53,39 @@ fail() { echo "FAIL $name: $*"; ok=0; }
 # The case cannot run here: told with its reason. A case that needs root fails instead when
 # running as root, so that every root run counts the same cases.
 skip() {
-  if [ "${2:-}" = root ] && [ "$root" -eq 1 ]; then fail "$1, though running as root"; return 1; fi
+  [ "${2:-}" != root ] || [ "$root" -eq 0 ] || { fail "$1, though running as root"; return 1; }
   echo "SKIP $name: $1"; ok=skip
   return 1
 }
 
-# Makes the scratch folders, the inputs and the arguments. Sets program, exe, app, in_path,
-# app_path, argv, stdin and closed.
+# Makes the scratch folders, the inputs and the arguments (argv) the program gets.
 setup() {
-  # AddressSanitizer builds reserve terabytes up front, so no address-space limit can hold
-  # them: their run sets CASES_NO_ULIMIT, and a case that needs the limit is left out.
+  # Sanitizer builds reserve terabytes up front, beyond any limit: their run sets CASES_NO_ULIMIT.
   [ -z "${CASES_NO_ULIMIT:-}" ] || [ ! -f "$dir/ulimit" ] || skip "needs an address-space limit" ||
     return
-  mkdir -p "$scratch/in" "$scratch/tools"
+  mkdir -p "$scratch/in" "$scratch/tools" "$scratch/got/out" "$scratch/expected/out"
   # app is the program's folder, or a link to it where it lies deeper than 260 characters.
   app=$scratch/app
-  if [ -f "$dir/deep-app" ]; then
-    app=$scratch$(printf '/a deep folder %0100d' 1 2 3)/app
-    mkdir -p "$app" && ln -s "$app" "$scratch/app"
-  fi
-  mkdir -p "$app"
+  [ ! -f "$dir/deep-app" ] || app=$scratch$(printf '/a deep folder %0100d' 1 2 3)/app
+  mkdir -p "$app" && { [ -e "$scratch/app" ] || ln -s "$app" "$scratch/app"; }
   read -r program <"$dir/args"
   exe=$program
   [ -z "$wine" ] || exe=${program^}.exe
-  # The program's folder on a small file system, then filled: names can still be created
-  # there, but writing fails.
+  # The program's folder on a small file system, filled: names can be made, writes fail.
   if [ -f "$dir/disk" ]; then
-    { [ "$root" -eq 1 ] && mount -t tmpfs -o "size=$(<"$dir/disk")k" tmpfs "$scratch/app"; } ||
+    { [ "$root" -eq 1 ] && mount -t tmpfs -o "size=$(<"$dir/disk")k" tmpfs "$app"; } ||
       skip "no small file system can be mounted (needs root)" root || return
-    mounted=$scratch/app
+    mounted=$app
   fi
-  cp "$programs/$exe" "$scratch/app/"
-  [ -z "$wine" ] || { cp "$helpers/notepad.exe" "$scratch/app/" &&
-    cp "$helpers/notepad.exe" "$scratch/in/" && rm -f "$system/system32/notepad-command-line.txt"; }
-  [ ! -f "$dir/disk" ] || head -c 1G /dev/zero >"$scratch/app/filler" 2>/dev/null
+  cp "$programs/$exe" "$app/"
+  [ -z "$wine" ] || { cp "$notepad" "$app/" && cp "$notepad" "$scratch/in/" &&
+    rm -f "$system/system32/notepad-command-line.txt"; }
+  [ ! -f "$dir/disk" ] || head -c 1G /dev/zero >"$app/filler" 2>/dev/null
   [ ! -d "$dir/in" ] || cp -a "$dir/in/." "$scratch/in/"
-  [ ! -d "$dir/app" ] || cp -a "$dir/app/." "$scratch/app/"
+  [ ! -d "$dir/app" ] || cp -a "$dir/app/." "$app/"
   (cd "$scratch" && CASES="$cases" bash "$cases/inputs.sh" "$name") ||
     { fail "inputs not made"; return 1; }
-  mkdir "$scratch/app.before" && cp -a "$scratch/app/." "$scratch/app.before/"
+  mkdir "$scratch/app.before" && cp -a "$app/." "$scratch/app.before/"
 
   # Under Wine the paths as the program sees them: drive Z: is the root folder.
   in_path=$scratch/in app_path=$app
@@ -108,89 +100,58 @@ setup() {
   [ ! -f "$dir/closed" ] || [ -n "$wine" ] || closed=" $(<"$dir/closed") "
 }
 
-# Runs a command under Wine, stopped after $CASES_WINE_LIMIT seconds (300) with status 124 as
-# timeout does. Before stopping it, notes in $scratch/stall where it stands: the waits of its
-# Unix threads, Wine's list of processes, and a backtrace of every thread of the case's
-# Windows programs ($exe, launch.exe), so that a stall seen once in many runs can be told apart
-# as the program's own or Wine's.
+# Runs a command under Wine for at most $CASES_WINE_LIMIT seconds (300), else ends as timeout
+# does, after recording where the threads of the case's Windows programs stood (in whose code).
 wine_limited() {
   "$@" <&0 &  # standard input stays the case's: a background job would get /dev/null
-  local pid=$! sleeper ended status
-  sleep "${CASES_WINE_LIMIT:-300}" </dev/null >/dev/null 2>&1 &
-  sleeper=$!
-  wait -n -p ended "$pid" "$sleeper"
-  status=$?
-  if [ "$ended" = "$pid" ]; then
-    kill "$sleeper"
-    wait "$sleeper"
-    return "$status"
-  fi
-  backtraces "$pid" >"$scratch/stall" 2>&1 </dev/null
-  kill -TERM "$pid" 2>/dev/null  # it may have ended meanwhile
-  wait "$pid"
+  local pid=$! limit=${CASES_WINE_LIMIT:-300} list=$scratch/threads process
+  timeout "$limit" tail -s 0.05 --pid="$pid" -f /dev/null >/dev/null && { wait "$pid"; return; }
+  {
+    echo "STALL $name: stopped after $limit s, standing here:"
+    echo 'info thread' | timeout 60 "$wine" winedbg >"$list"
+    # Each process's threads are the indented lines after its own in the debugger's list.
+    for process in $(sed -n "s/^\([0-9a-f]\{8\}\) \($exe\|launch\.exe\).*/\1/p" "$list"); do
+      { echo "attach 0x$process"
+        sed -n "/^$process /,/^[0-9a-f]/s/^\t\([0-9a-f]\{8\}\) .*/bt 0x\1/p" "$list"; echo detach
+      } | timeout 60 "$wine" winedbg | sed 's/^/  /'; echo
+    done
+  } >"$scratch/stall" 2>&1 </dev/null
+  kill -TERM "$pid" 2>/dev/null; wait "$pid"  # it may have ended meanwhile
   return 124
 }
 
-# Where Unix process PID and the case's Windows programs stand (wine_limited).
-backtraces() {
-  local task debug="timeout 60 $wine winedbg" process threads
-  echo "Unix threads of process $1 (id, state, wait channel):"
-  for task in /proc/"$1"/task/*; do
-    echo "  ${task##*/} $(cut -d' ' -f3 "$task/stat") $(cat "$task/wchan")"
-  done
-  printf 'info process\n' | $debug | tee "$scratch/processes"
-  for process in $(sed -n "s/^[ =]*\([0-9a-f]\{8\}\) .*'\($exe\|launch\.exe\)'.*/\1/p" \
-    "$scratch/processes"); do
-    # The process's threads are the indented lines after its own in the debugger's list.
-    threads=$(printf 'attach 0x%s\ninfo thread\ndetach\n' "$process" | $debug |
-      sed -n "/^0*$process /,/^[0-9a-f]/s/^\t\([0-9a-f]\{8\}\) .*/\1/p")
-    echo "Windows process $process, threads" $threads
-    { echo "attach 0x$process"; printf 'bt 0x%s\n' $threads; echo detach; } | $debug
-  done
-}
-
-# Runs the program under Wine: by Wine itself from the input folder, or through launch.exe
-# with an exact command line as Explorer (from another working folder), a script (forward
-# slashes) or cmd (by bare name, in the program's folder or found through PATH) start it.
+# Runs the program under Wine: by Wine from the input folder, or by launch.exe with the command
+# line Explorer, a script (forward slashes) or cmd (bare name, in its folder or on PATH) gives.
 launch_wine() {
   local command='' folder=$in_path search='' arg
+  local -a run=("$app_path\\$exe" "${argv[@]}")
   case $(cat "$dir/launch" 2>/dev/null) in
     explorer) command="\"$app_path\\$exe\"" folder='C:\windows' ;;
     slashes) command="\"${app_path//\\//}/$exe\"" ;;
     cmd) command="cmd /c $exe" folder=$app_path ;;
     path) command="cmd /c $exe" search=$app_path ;;
   esac
+  if [ -n "$command" ]; then
+    for arg in "${argv[@]}"; do command+=" \"$arg\""; done
+    run=("$helpers/launch.exe" "$folder" "$command")
+  fi
   # No editor: the system's Notepad is missing for this run.
   [ ! -f "$dir/no-editor" ] || rm -f "$system/system32/notepad.exe" "$system/notepad.exe"
-  if [ -z "$command" ]; then
-    (cd "$scratch/in" && wine_limited "$wine" "$app_path\\$exe" "${argv[@]}") \
-      <"$stdin" >"$out" 2>"$err" || status=$?
-  else
-    for arg in "${argv[@]}"; do command+=" \"$arg\""; done
-    (cd "$scratch/in" && WINEPATH=$search wine_limited "$wine" "$helpers/launch.exe" \
-      "$folder" "$command") <"$stdin" >"$out" 2>"$err" || status=$?
-  fi
-  if [ -f "$scratch/stall" ]; then
-    echo "STALL $name: stopped after ${CASES_WINE_LIMIT:-300} s, standing here:"
-    sed 's/^/  /' "$scratch/stall"
-  fi
+  (cd "$scratch/in" && WINEPATH=$search wine_limited "$wine" "${run[@]}") \
+    <"$stdin" >"$out" 2>"$err" || status=$?
+  [ ! -f "$scratch/stall" ] || cat "$scratch/stall"
   [ ! -f "$dir/no-editor" ] || system_notepad || exit 1
-  # The command interpreter's own pause prompt, worded and ended as on the other platforms.
-  sed -i '$s/^Press any key to continue\.\.\. *$/Press any key to continue . . . /' "$out"
-  [ -z "$(tail -c 1 "$out")" ] || echo >>"$out"
 }
 
 # Runs the native program with a stand-in xdg-open on PATH, and whatever the case's markers ask.
 launch_native() {
-  local record=$scratch/editor-args
-  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.part" && mv "%s.part" "%s"\n' \
-    "$record" "$record" "$record" >"$scratch/tools/xdg-open"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s" && mv "%s" "%s"\n' "$scratch/tools/editor.part" \
+    "$scratch/tools/editor.part" "$scratch/got/editor" >"$scratch/tools/xdg-open"
   chmod +x "$scratch/tools/xdg-open"
   # No editor: the program's PATH is a folder without xdg-open.
   local -a path=() wrap=()
   [ ! -f "$dir/no-editor" ] || { rm "$scratch/tools/xdg-open"; path=(env "PATH=$scratch/tools"); }
-  # Failures injected into system calls: the file holds strace's options, split at blanks.
-  # LeakSanitizer cannot work under ptrace.
+  # Failures injected into system calls; LeakSanitizer cannot work under ptrace.
   if [ -f "$dir/strace" ]; then
     read -ra wrap <"$dir/strace"
     wrap=(env "ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0" strace -f -qq -o /dev/null
@@ -199,119 +160,80 @@ launch_native() {
   # A system without /dev (a minimal sandbox). unshare makes the namespace's mounts private,
   # which a chroot's root is refused whatever its rights: only there may root skip the case.
   if [ -f "$dir/no-dev" ]; then
-    local need=root
-    ! ischroot || need=
     { [ "$root" -eq 1 ] && unshare -m true 2>/dev/null; } ||
-      skip "an empty /dev needs a private mount namespace (root, outside a chroot)" $need ||
-      return
+      skip "an empty /dev needs a private mount namespace (root, outside a chroot)" \
+        "$(ischroot || echo root)" || return
     wrap=(unshare -m sh -c 'mount -t tmpfs none /dev && exec "$@"' sh)
   fi
   # Input files held under a write lease by another process, which lets go when asked.
-  local -a holders=() leased=()
-  local file report i
-  while IFS= read -r file; do
-    report=$scratch/lease-${#holders[@]}
-    python3 "$cases/lease_holder.py" "$scratch/in/$file" 60 >"$report" 2>&1 &
-    holders+=($!) leased+=("$file")
-    while [ ! -s "$report" ] && kill -0 $! 2>/dev/null; do sleep 0.05; done
-    if [ "$(head -n 1 "$report")" != held ]; then
-      kill "${holders[@]}" 2>/dev/null; wait "${holders[@]}" 2>/dev/null
-      skip "no write lease on $file ($(head -n 1 "$report"); needs root)" root; return
-    fi
-  done < <(cat "$dir/lease" 2>/dev/null)
+  local holder='' leases=$scratch/leases
+  if [ -f "$dir/lease" ]; then
+    (cd "$scratch/in" && mapfile -t files <"$dir/lease" &&
+      exec python3 "$cases/lease_holder.py" 60 "${files[@]}") >"$leases" 2>&1 &
+    holder=$!
+    while [ ! -s "$leases" ] && kill -0 $holder 2>/dev/null; do sleep 0.05; done
+    [ "$(head -n 1 "$leases")" = held ] ||
+      { wait $holder; skip "no write lease ($(head -n 1 "$leases"); needs root)" root; return; }
+  fi
   (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
     { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
     for fd in $closed; do eval "exec $fd>&-"; done &&
     exec "${wrap[@]}" timeout 300 "${path[@]}" "$scratch/app/$program" "${argv[@]}") \
     <"$stdin" >"$out" 2>"$err" || status=$?
-  for i in "${!holders[@]}"; do
-    wait "${holders[$i]}" || fail "the lease on ${leased[$i]} was never asked back"
-  done
+  [ -z "$holder" ] || wait $holder || fail "$(tail -n 1 "$leases")"
 }
 
-# Exit status, standard error and standard output.
-compare_output() {
+# What the program did against what the case expects, both as text: $scratch/got holds its
+# standard output, the editor's arguments (one a line) and the files new in its folder
+# (out/NAME.txt); $scratch/expected the case's, placeholders filled in. --bless writes got back.
+compare() {
+  local got=$scratch/got expected=$scratch/expected tenths=0 record line file
   [ "$status" -eq 0 ] || fail "exit code $status"
   [[ $closed == *" 2 "* ]] || [ ! -s "$err" ] || fail "standard error: $(head -c 300 "$err")"
-  local stdout=$dir/stdout
-  [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || stdout=$dir/stdout.windows
-  if [[ $closed == *" 1 "* ]]; then return
-  elif [ "$bless" -eq 1 ]; then unexpand <"$out" >"$dir/stdout"
-  elif ! cmp -s <(expand <"$stdout") "$out"; then
-    fail "standard output differs"; diff -u <(expand <"$stdout") "$out" | head -40
-  fi
-}
+  [[ $closed != *" 1 "* ]] || rm "$out"  # closed output is not compared
+  file=$dir/stdout
+  [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || file=$dir/stdout.windows
+  [ ! -f "$out" ] || [ ! -f "$file" ] || expand <"$file" >"$expected/stdout"
+  [ ! -f "$dir/editor" ] || expand <"$dir/editor" >"$expected/editor"
+  for file in "$dir"/out/*.txt; do expand <"$file" >"$expected/out/${file##*/}"; done
 
-# The editor started as expected, or not at all; never a planted copy.
-compare_editor() {
-  # The editor is started without waiting for it: give its record (one argument a line) time
-  # to appear.
-  local i record='' wanted file=$scratch/editor-args
-  [ -z "$wine" ] || file=$system/system32/notepad-command-line.txt
-  for ((i = 0; i < 100; i++)); do
-    [ "$program" = brevane ] || break
-    [ ! -f "$file" ] || { record=$(if [ -z "$wine" ]; then cat "$file"; else readable "$file"; fi)
-      break; }
-    [ -f "$dir/editor" ] || [ "$i" -lt 10 ] || break
-    sleep 0.1
-  done
+  # The editor is started without waiting for it: its record may come late.
+  record=$got/editor
+  [ -z "$wine" ] || record=$system/system32/notepad-command-line.txt
+  [ "$program" != brevane ] || tenths=$([ -f "$dir/editor" ] && echo 100 || echo 10)
+  while [ ! -f "$record" ] && ((tenths-- > 0)); do sleep 0.1; done
+  [ -z "$wine" ] || [ ! -f "$record" ] || readable "$record" >"$got/editor"
+  # A planted copy that ran beside the program leaves a new file there (below).
+  [ ! -e "$scratch/in/notepad-command-line.txt" ] || fail "the working folder's notepad.exe ran"
+
+  # The program's folder keeps what it had; each new file (hidden ones too) is text in the
+  # programs' form: put back in that form, its text gives the same bytes.
+  while IFS= read -r line; do
+    file=${line#"Only in $app: "}
+    [ "$file" != "$line" ] || { fail "the program's folder: $line"; continue; }
+    readable "$app/$file" >"$got/out/$file.txt"
+    written_form <"$got/out/$file.txt" | cmp -s - "$app/$file" || fail "$file: not CR LF UTF-16LE"
+  done < <(diff -rq --no-dereference "$scratch/app.before" "$app")
+
   if [ "$bless" -eq 1 ]; then
-    rm -f "$dir/editor"; [ -z "$record" ] || printf '%s\n' "$record" | unexpand >"$dir/editor"
-  elif [ -f "$dir/editor" ]; then
-    wanted=$(expand <"$dir/editor")
-    [ "$record" = "$wanted" ] || fail "editor opened [$record], wanted [$wanted]"
-  elif [ -n "$record" ]; then
-    fail "editor started on [$record]"
+    rm -rf "$dir/editor" "$dir/out"
+    (cd "$got" && find . -type f) | while IFS= read -r file; do
+      mkdir -p "$(dirname "$dir/$file")" && unexpand <"$got/$file" >"$dir/$file"
+    done
+  elif ! (cd "$scratch" && diff -ru expected got >diffs); then
+    fail "not as expected"; head -60 "$scratch/diffs"
   fi
-  for file in "$scratch"/{app,in}/notepad-command-line.txt; do
-    [ ! -e "$file" ] || fail "a planted notepad.exe ran: $(readable "$file")"
-  done
-}
-
-# Files in the program's folder: those there before unchanged, the new ones as expected.
-compare_files() {
-  local file base before
-  [ "$bless" -eq 0 ] || rm -rf "$dir/out"
-  # Hidden files too: a scratch file left behind is as much a fault as any other.
-  for file in "$scratch/app"/* "$scratch/app"/.[!.]*; do
-    [ -e "$file" ] || [ -L "$file" ] || continue
-    base=$(basename "$file") before=$scratch/app.before/$(basename "$file")
-    case $base in "$exe" | notepad.exe | notepad-command-line.txt) continue ;; esac
-    if [ -L "$before" ]; then
-      [ "$(readlink "$file")" = "$(readlink "$before")" ] || fail "$base changed"
-    elif [ -e "$before" ]; then
-      cmp -s "$file" "$before" || fail "$base changed"
-    elif [ "$bless" -eq 1 ]; then
-      mkdir -p "$dir/out" && readable "$file" | unexpand >"$dir/out/$base.txt"
-    elif [ ! -f "$dir/out/$base.txt" ] && [ ! -f "$dir/out/$base" ]; then
-      fail "$base written, not expected"
-    fi
-  done
-  [ "$bless" -eq 0 ] || return
-  for file in "$dir"/out/*; do
-    [ -f "$file" ] || continue
-    base=$(basename "${file%.txt}")
-    if [ ! -f "$scratch/app/$base" ]; then fail "$base not written"
-    elif ! expand <"$file" | written_form | cmp -s - "$scratch/app/$base"; then
-      fail "$base differs"
-      readable "$scratch/app/$base" | diff -u <(expand <"$file") - | head -40
-    fi
-  done
 }
 
 run_case() {
   local dir=$1 ok=1 status=0 mounted='' program exe app in_path app_path closed='' stdin=/dev/null
   local -a argv=()
-  name=$(basename "$dir") scratch=$work/$(basename "$dir")
-  local out=$scratch/stdout err=$scratch/stderr
+  name=${dir##*/} scratch=$work/${dir##*/}
+  local out=$scratch/got/stdout err=$scratch/stderr
   # Cases for the other platform only are counted, not named.
-  if [ -e "$dir/$([ -n "$wine" ] && echo posix-only || echo windows-only)" ]; then
-    elsewhere=$((elsewhere + 1)); return
-  fi
-  if setup && if [ -n "$wine" ]; then launch_wine; else launch_native; fi && [ "$ok" != skip ]
-  then
-    compare_output; compare_editor; compare_files
-  fi
+  [ ! -e "$dir/$([ -n "$wine" ] && echo posix || echo windows)-only" ] ||
+    { elsewhere=$((elsewhere + 1)); return; }
+  setup && $launch && [ "$ok" != skip ] && compare
   [ -z "$mounted" ] || umount "$mounted"
   case $ok in
     1) passed=$((passed + 1)); rm -rf "$scratch" ;;
