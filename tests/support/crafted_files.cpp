@@ -124,8 +124,7 @@ std::string CraftedPage::Bytes() const {
   std::string out = std::string("OggS\0", 5) + static_cast<char>(flags) + Le(granule, 8) +
                     Le(serial, 4) + Le(sequence, 4) + Le(0, 4) +
                     static_cast<char>(lacing.size()) + lacing + body;
-  const std::string checksum = Le(OggChecksum(out), 4);
-  return out.replace(22, 4, checksum);
+  return out.replace(22, 4, Le(OggChecksum(out), 4));
 }
 
 std::vector<CraftedPage> ParsePages(std::string_view file) {
