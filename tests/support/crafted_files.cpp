@@ -33,9 +33,8 @@ std::string ChunkHeader(std::string_view id, std::uint32_t size) {
 }
 
 std::string Chunk(std::string_view id, std::string_view body) {
-  std::string out = ChunkHeader(id, static_cast<std::uint32_t>(body.size())) + std::string(body);
-  if (body.size() % 2 != 0) out += '\0';
-  return out;
+  return ChunkHeader(id, static_cast<std::uint32_t>(body.size())) + std::string(body) +
+         std::string(body.size() % 2, '\0');
 }
 
 std::string FormatBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,

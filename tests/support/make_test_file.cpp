@@ -1,6 +1,5 @@
-// make_test_file: writes crafted files (crafted_files.h) for the end-to-end cases, the fuzz
-// replay and the benchmarks; run it without arguments for its usage. Exits 1 on bad arguments
-// or a failed write.
+// make_test_file: writes crafted files (crafted_files.h); run it without arguments for its
+// usage. Exits 1 on bad arguments or a failed write.
 
 #include <algorithm>
 #include <cmath>
