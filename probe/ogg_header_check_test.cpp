@@ -169,8 +169,7 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
 // present have a length. Codebook 0 classifies the residue, so decoding searches it.
 TEST(OggHeaderCheckTest, ReadsCodeLengthsInEveryLayout) {
   const auto book = [](std::vector<std::uint8_t> lengths, bool sparse) {
-    const auto entries = static_cast<std::uint32_t>(lengths.size());
-    return Books({{1, entries, 0, 0, 0, lengths, sparse}});
+    return Books({{1, std::uint32_t(lengths.size()), 0, 0, 0, lengths, sparse}});
   };
   ExpectVerdicts({
       {"lengths entry by entry", book({2, 1, 3, 3}, false), V::kSafe},
