@@ -106,17 +106,14 @@ TEST(OggHeaderCheckTest, ReadsPagesAsTheDecoderDoes) {
       {"5 MiB before the first audio packet", pages({other, audio}), V::kHeadersTooLarge},
       // Inside a packet it skips, the decoder looks for the next page once more a byte on.
       {"a byte before a page inside a skipped packet", split, V::kSafe},
-      {"a skipped packet going on unflagged", WithPageByte(pages({large, audio}), 4, 5, 0),
-       V::kSafe},
+      {"skipped packet going on unflagged", WithPageByte(pages({large, audio}), 4, 5, 0), V::kSafe},
       {"the first audio packet going on unflagged",
        WithPageByte(pages({std::string(70000, '\0')}), 4, 5, 0), V::kUndefinedInDecoder},
   });
 }
 
 TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
-  const auto comment = [](std::string packet) {
-    return Make([&](auto& h) { h.comment = packet; });
-  };
+  const auto comment = [](std::string text) { return Make([&](auto& h) { h.comment = text; }); };
   const std::string plain = CommentPacket("tester", {"TITLE=x"});
   const auto with = [&](std::size_t at, std::uint32_t value) {
     return comment(std::string(plain).replace(at, 4, Le(value, 4)));
@@ -126,8 +123,7 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
       {"last comment past the end, within the area", with(21, kMaxDecoderAreaBytes - 1), V::kSafe},
       {"last comment beyond the area", with(21, kMaxDecoderAreaBytes), V::kCommentsTooLarge},
       {"negative comment length", with(21, 0x80000000), V::kUndefinedInDecoder},
-      {"framing bit clear", comment(plain.substr(0, plain.size() - 1) + '\2'),
-       V::kBadCommentHeader},
+      {"no framing bit", comment(plain.substr(0, plain.size() - 1) + '\2'), V::kBadCommentHeader},
       {"65 536 comments", comment(CommentPacket("", std::vector<std::string>(65536))), V::kSafe},
       {"65 537 comments", comment(CommentPacket("", std::vector<std::string>(65537))),
        V::kCommentsTooLarge},
@@ -137,7 +133,12 @@ TEST(OggHeaderCheckTest, ReadsTheCommentHeaderAsTheDecoderDoes) {
   });
 }
 
+// Code lengths are also written entry by entry, and in sparse codebooks, where only the entries
+// marked present have a length. Codebook 0 classifies the residue, so decoding searches it.
 TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
+  const auto book = [](std::vector<std::uint8_t> lengths, bool sparse) {
+    return Books({{1, std::uint32_t(lengths.size()), 0, 0, 0, lengths, sparse}});
+  };
   ExpectVerdicts({
       {"every field at its edge", Make([](auto& h) {
          h.id[11] = 16, h.id[28] = '\xD6', h.setup.submaps = 15, h.setup.floor_x = {1, 15};
@@ -157,21 +158,10 @@ TEST(OggHeaderCheckTest, ReadsTheOtherHeadersAsTheDecoderDoes) {
       {"floor points at one x", Make([](auto& h) { h.setup.floor_x = {3, 3}; }), V::kBadSetup},
       {"floor type 0", Make([](auto& h) { h.setup.floor_type = 0; }), V::kBadSetup},
       {"16 submaps", Make([](auto& h) { h.setup.submaps = 16; }), V::kUndefinedInDecoder},
-      // Codebook 0 classifies the residue, so decoding searches it.
       {"31-bit codes in 2 entries, searched", Books({{1, 2, 31}}), V::kUndefinedInDecoder},
       {"31-bit codes in 9 entries, searched", Books({{1, 9, 31}}), V::kSafe},
       // The decoder converts 2^31 from a float to an int, and the build here then refuses it.
       {"lookup type 1 of 31 dimensions", Books({{31, 2, 16, 1, 1}}), V::kUndefinedInDecoder},
-  });
-}
-
-// Code lengths written entry by entry, and sparse codebooks, where only the entries marked
-// present have a length. Codebook 0 classifies the residue, so decoding searches it.
-TEST(OggHeaderCheckTest, ReadsCodeLengthsInEveryLayout) {
-  const auto book = [](std::vector<std::uint8_t> lengths, bool sparse) {
-    return Books({{1, std::uint32_t(lengths.size()), 0, 0, 0, lengths, sparse}});
-  };
-  ExpectVerdicts({
       {"lengths entry by entry", book({2, 1, 3, 3}, false), V::kSafe},
       {"three 1-bit codes", book({1, 1, 1}, false), V::kBadSetup},
       {"a 32-bit code", book({1, 32}, false), V::kBadSetup},
