@@ -43,18 +43,11 @@ TEST(RecordingByteSourceTest, BytesReadOnceStayAsTheyWere) {
 // ends early, and only what was read is kept, so a reader of the kept bytes finds the same ends.
 TEST(RecordingByteSourceTest, ReadsEndAtTheGivenSizeOrTheFileEnd) {
   const std::string file = "0123456789abcdefghij";
-  struct Row {
-    std::uint64_t size, offset;
-    std::size_t asked;
-    const char* read;
+  const struct { std::uint64_t size, offset, asked; const char* read; } rows[] = {
+      {12, 8, 10, "89ab"}, {12, 12, 5, ""}, {12, 40, 5, ""},  // the file has grown since
+      {30, 16, 10, "ghij"}, {30, 25, 3, ""},                    // the file has shrunk
   };
-  const Row rows[] = {
-      {12, 8, 10, "89ab"},  // the file has grown since its size was taken
-      {12, 12, 5, ""},      {12, 40, 5, ""},
-      {30, 16, 10, "ghij"},  // the file has shrunk
-      {30, 25, 3, ""},
-  };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     MemoryByteSource inner(file.data(), file.size());
     RecordingByteSource source(inner, row.size);
     EXPECT_EQ(row.read, ReadAt(source, row.offset, row.asked)) << row.size << " " << row.offset;

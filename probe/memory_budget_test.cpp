@@ -17,28 +17,23 @@ namespace {
 TEST(MemoryBudgetTest, JobsLargeAndSmallKeepTheLimitAndAllFinish) {
   constexpr std::uint64_t kLimit = 100;
   const std::uint64_t sizes[] = {4, 10, 7, 45, 60, 9, 95, 150, 3, 70};
-  constexpr int kThreads = 8;
-  constexpr int kJobsPerThread = 60;
+  constexpr int kThreads = 8, kJobsPerThread = 60;
   MemoryBudget budget(kLimit, 10);
   std::mutex mutex;
   std::uint64_t in_use = 0;
-  int running = 0;
-  int finished = 0;
+  int running = 0, finished = 0;
   std::vector<std::string> faults;
   const auto job = [&](std::uint64_t size) {
     RunWithinBudget(budget, [&](MemoryBudget::Grant& grant) -> std::uint64_t {
       if (!grant.GrowTo(size)) return size;
       {
         const std::lock_guard<std::mutex> lock(mutex);
-        in_use += size;
-        ++running;
+        in_use += size, ++running;
         if (in_use > kLimit && running > 1) faults.push_back(std::to_string(in_use) + " in use");
       }
       std::this_thread::yield();  // let others overlap
       const std::lock_guard<std::mutex> lock(mutex);
-      in_use -= size;
-      --running;
-      ++finished;
+      in_use -= size, --running, ++finished;
       return 0;
     });
   };

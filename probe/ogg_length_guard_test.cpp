@@ -16,11 +16,7 @@ TEST(OggLengthGuardTest, CountsWhatTheLastPageSearchMayRead) {
   // 27 header bytes, 4 lacing values, 1000 body bytes.
   const std::string page = JoinPages(LacePackets({std::string(1000, 'a')}, {}));
   const std::string inner = JoinPages(LacePackets({"OggS" + std::string(996, 'a')}, {}));
-  const struct {
-    const char* name;
-    std::string file;
-    std::uint64_t cost;
-  } rows[] = {
+  const struct { const char* name; std::string file; std::uint64_t cost; } rows[] = {
       {"nothing", "", 0},
       {"no capture pattern", std::string(3000, 'O'), 3000},
       {"a whole page", "abc" + page + "xyz", 1037 + 1031},

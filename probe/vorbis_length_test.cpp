@@ -19,17 +19,15 @@
 
 namespace {
 
-std::string TestFile(const std::string& name) {
-  return ReadBytes(std::string(PROBE_TEST_FILES) + "/" + name);
-}
+std::string TestPath(const std::string& name) { return std::string(PROBE_TEST_FILES) + "/" + name; }
 
 // Another program rewrites the file after the checks passed, before the decoder reads it: with
 // headers that crash the decoder, with nothing, with another stream. The decoder must parse
 // only what was checked: the file measures as it was checked, and the run goes on.
 TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
-  const std::string checked = TestFile("data/vorbis_mono_8k.ogg");
-  const std::string other = TestFile("data/vorbis_6ch_48k.ogg");
-  const std::string crashing = TestFile("hostile/data/comment-list-null.ogg");
+  const std::string checked = ReadBytes(TestPath("data/vorbis_mono_8k.ogg"));
+  const std::string other = ReadBytes(TestPath("data/vorbis_6ch_48k.ogg"));
+  const std::string crashing = ReadBytes(TestPath("hostile/data/comment-list-null.ogg"));
   ASSERT_FALSE(checked.empty() || other.empty() || crashing.empty());
   ScopedTempDir folder;
   const std::string name = folder.File("track.ogg");
@@ -39,11 +37,8 @@ TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
   const float expected = VorbisSeconds(path, first_opens);
   ASSERT_GT(expected, 0.0f);
   const std::vector<std::pair<const char*, std::string>> rewrites = {
-      {"headers that crash the decoder", crashing},
-      {"emptied", ""},
-      {"another stream", other},
-      {"another stream appended", checked + other},
-  };
+      {"headers that crash the decoder", crashing}, {"emptied", ""}, {"another stream", other},
+      {"another stream appended", checked + other}};
   for (const auto& [what, bytes] : rewrites) {
     WriteBytes(name, checked);
     int decoder_opens = 0;
@@ -61,18 +56,14 @@ TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
 TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
   std::vector<std::u16string> paths;
   for (const char* name : {"mono_8k", "6ch_48k", "stereo_44k", "stereo_96k"}) {
-    paths.push_back(Utf8ToUtf16(std::string(PROBE_TEST_FILES) + "/data/vorbis_" + name + ".ogg"));
+    paths.push_back(Utf8ToUtf16(TestPath("data/vorbis_" + std::string(name) + ".ogg")));
   }
   std::vector<float> expected;
   MemoryBudget one_at_a_time(std::uint64_t{1} << 40, 0);
+  std::uint64_t largest_need = 0;  // the most one file holds: its area and the bytes kept
   for (const std::u16string& path : paths) {
     int decoder_opens = 0;
     expected.push_back(VorbisSeconds(path, decoder_opens, {}, one_at_a_time));
-  }
-  // The most one file holds: its area and the bytes kept for the decoder.
-  const std::uint64_t largest = one_at_a_time.peak();
-  std::uint64_t largest_need = 0;
-  for (const std::u16string& path : paths) {
     const std::unique_ptr<FileByteSource> file = FileByteSource::Open(path);
     const std::unique_ptr<DecoderInput> input = DecoderInput::Open(*file);
     std::uint64_t area = 0;
@@ -80,6 +71,7 @@ TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
     ASSERT_TRUE(CanFindOggLength(input->source(), input->size()));
     largest_need = std::max(largest_need, input->kept_bytes() + area);
   }
+  const std::uint64_t largest = one_at_a_time.peak();
   EXPECT_EQ(largest_need, largest);
   for (const std::uint64_t limit : {largest * 5 / 2, largest / 2}) {
     MemoryBudget budget(limit, 4096);

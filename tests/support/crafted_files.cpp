@@ -1,28 +1,16 @@
 #include "tests/support/crafted_files.h"
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
-int BitWidth(std::uint32_t value) {
-  int width = 0;
-  for (; value != 0; value >>= 1) ++width;
-  return width;
-}
-
 // The Ogg checksum: CRC-32 with polynomial 0x04C11DB7, no reflection, starting from 0.
 std::uint32_t OggChecksum(std::string_view bytes) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      t[i] = i << 24;
-      for (int k = 0; k < 8; ++k) t[i] = (t[i] << 1) ^ ((t[i] >> 31) * 0x04C11DB7u);
-    }
-    return t;
-  }();
   std::uint32_t crc = 0;
-  for (const char c : bytes) crc = (crc << 8) ^ table[(crc >> 24) ^ static_cast<std::uint8_t>(c)];
+  for (const char c : bytes) {
+    crc ^= std::uint32_t{static_cast<std::uint8_t>(c)} << 24;
+    for (int k = 0; k < 8; ++k) crc = (crc << 1) ^ ((crc >> 31) * 0x04C11DB7u);
+  }
   return crc;
 }
 
@@ -45,9 +33,8 @@ std::string ChunkHeader(std::string_view id, std::uint32_t size) {
 }
 
 std::string Chunk(std::string_view id, std::string_view body) {
-  std::string out = ChunkHeader(id, static_cast<std::uint32_t>(body.size())) + std::string(body);
-  if (body.size() % 2 != 0) out += '\0';
-  return out;
+  return ChunkHeader(id, static_cast<std::uint32_t>(body.size())) + std::string(body) +
+         std::string(body.size() % 2, '\0');
 }
 
 std::string FormatBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
@@ -89,7 +76,9 @@ std::string CommentPacket(std::string_view vendor, const std::vector<std::string
 void WriteCodebook(BitWriter& put, const CodebookShape& book) {
   put(0x564342, 24)(book.dimensions, 16)(book.entries, 24)(book.lengths.empty(), 1);
   if (book.lengths.empty()) {
-    put(book.code_length - 1, 5)(book.entries, BitWidth(book.entries));
+    int width = 0;  // of the entry count, which is the one run of lengths
+    for (std::uint32_t rest = book.entries; rest != 0; rest >>= 1) ++width;
+    put(book.code_length - 1, 5)(book.entries, width);
   } else {
     put(book.sparse, 1);
     for (const std::uint8_t length : book.lengths) {
@@ -134,8 +123,7 @@ std::string CraftedPage::Bytes() const {
   std::string out = std::string("OggS\0", 5) + static_cast<char>(flags) + Le(granule, 8) +
                     Le(serial, 4) + Le(sequence, 4) + Le(0, 4) +
                     static_cast<char>(lacing.size()) + lacing + body;
-  const std::string checksum = Le(OggChecksum(out), 4);
-  return out.replace(22, 4, checksum);
+  return out.replace(22, 4, Le(OggChecksum(out), 4));
 }
 
 std::vector<CraftedPage> ParsePages(std::string_view file) {
@@ -166,16 +154,12 @@ std::vector<CraftedPage> LacePackets(const std::vector<std::string>& packets,
                                      const std::vector<std::size_t>& page_ends,
                                      std::uint32_t serial, std::uint32_t sequence, bool first) {
   std::vector<CraftedPage> pages;
-  CraftedPage page;
-  page.flags = first ? 2 : 0;
+  CraftedPage page{std::uint8_t(first ? 2 : 0), 0, serial, sequence, "", ""};
   const auto flush = [&] {
     const bool goes_on = page.lacing.back() == '\xFF';
     page.granule = goes_on ? ~std::uint64_t{0} : 0;
-    page.serial = serial;
-    page.sequence = sequence++;
     pages.push_back(page);
-    page = CraftedPage{};
-    page.flags = goes_on ? 1 : 0;
+    page = CraftedPage{std::uint8_t(goes_on), 0, serial, ++sequence, "", ""};
   };
   for (std::size_t p = 0; p < packets.size(); ++p) {
     for (std::size_t offset = 0, size = 255; size == 255; offset += size) {
@@ -184,10 +168,7 @@ std::vector<CraftedPage> LacePackets(const std::vector<std::string>& packets,
       page.lacing += static_cast<char>(size);
       page.body += packets[p].substr(offset, size);
     }
-    if (p + 1 == packets.size() ||
-        std::find(page_ends.begin(), page_ends.end(), p) != page_ends.end()) {
-      flush();
-    }
+    if (p + 1 == packets.size() || std::count(page_ends.begin(), page_ends.end(), p)) flush();
   }
   return pages;
 }

@@ -65,8 +65,7 @@ struct SetupShape {
   std::uint32_t floors = 1, floor_type = 1, floor_class_dimensions = 1, floor_range_bits = 4;
   std::vector<std::uint32_t> floor_x;
   std::uint32_t residues = 1, residue_type = 0, residue_end = 4096, partition_size = 32;
-  std::uint32_t classifications = 1;
-  std::uint32_t mappings = 1, submaps = 1, modes = 1;
+  std::uint32_t classifications = 1, mappings = 1, submaps = 1, modes = 1;
 };
 
 void WriteCodebook(BitWriter& put, const CodebookShape& book);

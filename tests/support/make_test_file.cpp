@@ -1,6 +1,5 @@
-// make_test_file: writes crafted files (crafted_files.h) for the end-to-end cases, the fuzz
-// replay and the benchmarks; run it without arguments for its usage. Exits 1 on bad arguments
-// or a failed write.
+// make_test_file: writes crafted files (crafted_files.h); run it without arguments for its
+// usage. Exits 1 on bad arguments or a failed write.
 
 #include <algorithm>
 #include <cmath>
@@ -8,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -53,22 +53,28 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A file of `size` bytes holding `pieces` (offset, bytes), the rest a hole: sparse where the
-// file system allows, so that files of many GiB cost no disk.
-using Pieces = std::vector<std::pair<std::uint64_t, std::string>>;
-void WriteFile(const std::string& path, const Pieces& pieces, std::uint64_t size) {
+using Piece = std::pair<std::uint64_t, std::string>;
+// A file: bytes at offsets, the rest holes up to the end of the last piece, sparse where the
+// file system allows, so that files of many GiB cost no disk. A string is the whole file.
+struct Pieces {
+  Pieces(std::string bytes) : list{{0, std::move(bytes)}} {}  // NOLINT(runtime/explicit)
+  Pieces(std::initializer_list<Piece> pieces) : list(pieces) {}
+  std::vector<Piece> list;
+};
+
+void WriteFile(const std::string& path, const Pieces& file) {
+  std::uint64_t size = 0;
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (const auto& [at, bytes] : pieces) out.seekp(static_cast<std::streamoff>(at)) << bytes;
+    for (const auto& [at, bytes] : file.list) {
+      out.seekp(static_cast<std::streamoff>(at)) << bytes;
+      size = std::max<std::uint64_t>(size, at + bytes.size());
+    }
     if (!out.flush()) Fail("cannot write " + path);
   }
   std::error_code error;
   std::filesystem::resize_file(path, size, error);
   if (error) Fail("cannot size " + path);
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  WriteFile(path, {{0, bytes}}, bytes.size());
 }
 
 std::string SilentChunk(const std::string& id, std::uint64_t size, const std::string* body) {
@@ -82,14 +88,6 @@ std::string FormatChunk(const std::vector<std::string>& args) {
   return Chunk("fmt ", FormatBody(std::uint16_t(arg(0)), std::uint16_t(arg(1)),
                                   std::uint32_t(arg(2)), std::uint16_t(arg(3))) +
                            (args.size() > 4 ? Unescape(args[4]) : ""));
-}
-
-// The largest r with r^dimensions <= entries.
-std::uint32_t Lookup1Values(std::uint32_t entries, std::uint32_t dimensions) {
-  auto root = static_cast<std::uint32_t>(std::floor(std::pow(entries, 1.0 / dimensions)));
-  while (std::pow(root + 1.0, dimensions) <= entries) ++root;
-  while (std::pow(root, dimensions) > entries) --root;
-  return root;
 }
 
 // `setup` with `books` added after its own codebooks, which are walked to find their end.
@@ -118,17 +116,16 @@ std::string WithCodebooks(const std::string& setup, const std::vector<CodebookSh
     if (const std::uint64_t lookup = read(4); lookup != 0) {
       read(64);
       const std::uint64_t value_bits = read(4) + 1;
-      end += 1 + value_bits * (lookup == 1 ? Lookup1Values(entries, dimensions)
-                                           : std::uint64_t{entries} * dimensions);
+      std::uint64_t values = 0;  // of type 1: the largest r with r^dimensions <= entries
+      while (values < entries && std::pow(values + 1.0, dimensions) <= entries) ++values;
+      end += 1 + value_bits * (lookup == 1 ? values : std::uint64_t{entries} * dimensions);
     }
   }
   const std::size_t count = std::uint8_t(setup[7]) + 1 + books.size();
   if (count > 256) Fail("at most 256 codebooks");
   BitWriter put;
   for (std::uint64_t i = 0; i < 8 * setup.size(); ++i) {
-    if (i == end) {
-      for (const CodebookShape& book : books) WriteCodebook(put, book);
-    }
+    if (i == end) for (const CodebookShape& book : books) WriteCodebook(put, book);
     put(i >= 56 && i < 64 ? (count - 1) >> (i - 56) : bit(i), 1);
   }
   return put.bytes();
@@ -163,20 +160,16 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   // Bits past the setup header's end read as 0.
   out["setup-cut"] = with(comment, setup.substr(0, setup.size() - 1));
   // Serial numbers are never compared.
-  out["other-serial"] = pages;
-  out["other-serial"][1].serial ^= 0x5A5A;
+  (out["other-serial"] = pages)[1].serial ^= 0x5A5A;
   // Mishandled: the comment count read past the packet's end, where the decoder shifts -1.
-  out["vendor-past-end"] =
-      with(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
+  out["vendor-past-end"] = with(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
   // The end of packet (-1) read as the framing byte has its low bit set.
   out["no-framing"] = with(comment.substr(0, comment.size() - 1), setup);
   // No segments after the headers: the decoder stops there, with nothing left to open.
-  out["empty-page-after-headers"] = pages;
-  out["empty-page-after-headers"].insert(out["empty-page-after-headers"].begin() + ogg.audio,
-                                         CraftedPage{0, 0, pages[0].serial, 0, "", ""});
+  auto& empty_page = out["empty-page-after-headers"] = pages;
+  empty_page.insert(empty_page.begin() + ogg.audio, {0, 0, pages[0].serial, 0, "", ""});
   // The flags of the comment's first page are not looked at.
-  out["comment-page-continued"] = pages;
-  out["comment-page-continued"][1].flags |= 1;
+  (out["comment-page-continued"] = pages)[1].flags |= 1;
   // The count's last byte read as 0xFF: negative, no comments. Mishandled without two bytes.
   out["count-cut"] = with(comment.substr(0, count_at + 3), setup);
   out["count-cut-2"] = with(comment.substr(0, count_at + 2), setup);
@@ -186,37 +179,36 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   // One end of packet inside the last comment, then the page read as its continuation.
   if (comment.size() > 255 * 255) (out["continued-unflagged"] = pages)[2].flags &= ~1;
   // Codebooks beyond what encoders write, after the source's own and used by nothing.
-  const auto books = [&](std::size_t count, std::uint32_t dimensions, std::uint32_t entries,
-                         std::uint32_t code, std::uint32_t lookup) {
-    const CodebookShape book{dimensions, entries, code, lookup,
-                             lookup != 0 ? Lookup1Values(entries, dimensions) : 0};
+  const auto books = [&](std::size_t count, const CodebookShape& book) {
     return with(comment, WithCodebooks(setup, std::vector<CodebookShape>(count, book)));
   };
   const std::size_t own = std::uint8_t(setup[7]) + 1;
-  out["books-129"] = books(129 - own, 1, 2, 1, 0);
-  out["books-256"] = books(256 - own, 1, 2, 1, 0);
-  out["entries-65537"] = books(1, 1, 65537, 17, 0);
-  out["dimensions-65"] = books(1, 65, 2, 1, 0);
-  out["dimensions-32769"] = books(1, 32769, 2, 1, 0);
-  out["codes-31-bits-9-entries"] = books(1, 1, 9, 31, 0);
-  out["codes-31-bits-2-entries-unused"] = books(1, 1, 2, 31, 0);
-  out["lookup1-30-dimensions"] = books(1, 30, 2, 1, 1);
-  out["lookup1-31-dimensions"] = books(1, 31, 2, 1, 1);  // mishandled: 2^31 as a float to int
+  out["books-129"] = books(129 - own, {1, 2, 1});
+  out["books-256"] = books(256 - own, {1, 2, 1});
+  out["entries-65537"] = books(1, {1, 65537, 17});
+  out["dimensions-65"] = books(1, {65, 2, 1});
+  out["dimensions-32769"] = books(1, {32769, 2, 1});
+  out["codes-31-bits-9-entries"] = books(1, {1, 9, 31});
+  out["codes-31-bits-2-entries-unused"] = books(1, {1, 2, 31});
+  // Lookup type 1: one value (1^dimensions entries) of 1 bit.
+  out["lookup1-30-dimensions"] = books(1, {30, 2, 1, 1, 1});
+  out["lookup1-31-dimensions"] = books(1, {31, 2, 1, 1, 1});  // mishandled: 2^31 float to int
   return out;
 }
 
-// Writes the file `name` of the benchmark's catalogue into `folder`, around the headers and
-// audio of `source`; false when there is no such file.
-bool MakeLimit(const std::string& source, const std::string& folder, const std::string& name) {
+// Writes the files `names` of the benchmark's catalogue into `folder`, around the headers and
+// audio of `source`.
+void MakeLimits(const std::string& source, const std::string& folder,
+                const std::vector<std::string>& names) {
   const OggParts ogg = Parts(source);
   const std::string &ident = ogg.headers[0], &setup = ogg.headers[2];
   const auto relace = [&](const std::string& comment, const std::string& other_setup) {
-    return ogg.With({ident, comment, other_setup});
+    return JoinPages(ogg.With({ident, comment, other_setup}));
   };
   const std::string headers = JoinPages({ogg.pages.begin(), ogg.pages.begin() + ogg.audio});
-  const std::uint64_t rate = LeAt(ident, 12, 4);
+  const std::uint64_t rate = LeAt(ident, 12, 4), gib = std::uint64_t{1} << 30;
   const auto with = [&](const std::vector<std::string>& comments) {
-    return JoinPages(relace(CommentPacket("x", comments), setup));
+    return relace(CommentPacket("x", comments), setup);
   };
   const auto repeat = [](const std::string& text, std::size_t times) {
     std::string out;
@@ -238,69 +230,71 @@ bool MakeLimit(const std::string& source, const std::string& folder, const std::
   heavy.classifications = 64, heavy.mappings = 64, heavy.submaps = 15, heavy.modes = 64;
   const std::string heavy_setup = SetupPacket(heavy, std::uint8_t(ident[11]));
   const std::string fmt = Chunk("fmt ", FormatBody(1, 2, 44100, 16));
-  const std::string one_second = Chunk("data", std::string(176400, '\0'));
+  const std::string pcm = fmt + Chunk("data", std::string(176400, '\0'));  // one second
   const std::string false_start("OggS\0\xff\xff\xff\xff", 9);
-  const std::uint64_t gib = std::uint64_t{1} << 30;
-  const std::string path = folder + "/" + name;
-  const auto dense = [&](const std::string& bytes) { WriteFile(path, bytes); };
-  const auto heavy_comments = [&](std::size_t header_size) {
-    return with({65000, std::string(header_size * 254 / 256 / 65000 - 4, 'A')});
+  // 65000 comments filling headers of `mib` MiB less 4 KiB.
+  const auto heavy_comments = [&](std::size_t mib) {
+    return with({65000, std::string(((mib << 20) - 4096) * 254 / 256 / 65000 - 4, 'A')});
   };
-  if (name == "wave-id-zero.wav") {
-    dense(Riff(Chunk(std::string(4, '\0'), "ab") + fmt + one_second));
-  } else if (name == "wave-id-ff-jnk.wav") {
-    dense(Riff(Chunk("\xffjnk", "ab") + fmt + one_second));
-  } else if (name == "wave-12M-empty-chunks.wav") {  // 100 MB of them, then fmt and data
-    dense(Riff(repeat(ChunkHeader("JUNK", 0), 12500000) + fmt + one_second));
-  } else if (name == "wave-64K-spaced-chunks.wav") {  // every chunk header a new read
-    Pieces pieces = {{0, RiffSized(0xFFFFFFF0, fmt)}};
-    for (std::uint64_t at = pieces[0].second.size(); at + 65536 < 0xFFFFFFF0; at += 65536) {
-      pieces.push_back({at, ChunkHeader("JUNK", 65528)});
-    }
-    WriteFile(path, pieces, 0xFFFFFFF8);
-  } else if (name == "wave-1GiB-zeros.wav") {  // chunks of id 00000000 and size 0
-    WriteFile(path, {{0, RiffSized(0xFFFFFFF0, fmt)}}, gib);
-  } else if (name == "ogg-4M-empty-comments.ogg") {
-    dense(with(std::vector<std::string>(4000000)));
-  } else if (name == "ogg-60000-comments.ogg") {  // more than the decoder's first areas hold
-    dense(with({60000, std::string(200, 'A')}));
-  } else if (name.size() == 23 && name.substr(6) == "MiB-cover-art.ogg") {
-    // 15, 17, 32, 63 and 65 MiB: cover art fits until the decoder's 64 MiB area is full.
-    const std::size_t size = std::size_t{std::stoul(name.substr(4, 2))} << 20;
-    dense(with({"TITLE=x", "METADATA_BLOCK_PICTURE=" + std::string(size, 'A')}));
-  } else if (name == "ogg-16MiB-65000-comments.ogg") {
-    dense(heavy_comments((16 << 20) - 4096));
-  } else if (name == "ogg-64MiB-65000-comments.ogg") {  // beyond the area once each is held
-    dense(heavy_comments((64 << 20) - 4096));
-  } else if (name == "ogg-setup-at-caps.ogg") {
-    dense(JoinPages(relace(ogg.headers[1], heavy_setup)));
-  } else if (name == "ogg-16MiB-everything-at-caps.ogg") {
-    // Comments filling the headers, almost 1 MiB skipped before the first audio packet, false
-    // page starts at the end for the last-page search.
-    const std::size_t empty = JoinPages(relace(CommentPacket("x", {}), heavy_setup)).size();
-    const std::size_t fill = (16 << 20) - 4096 - (empty - (source.size() - headers.size())) - 16384;
-    std::vector<CraftedPage> pages = relace(
-        CommentPacket("x", std::vector<std::string>(fill / 1004, std::string(1000, 'A'))),
-        heavy_setup);
-    const auto skipped = LacePackets({std::string((1 << 20) - 65536, '\x01')}, {}, 7, 1000, false);
-    pages.insert(pages.end() - std::ptrdiff_t(ogg.pages.size() - ogg.audio), skipped.begin(),
-                 skipped.end());
-    dense(JoinPages(pages) + repeat(false_start, 950));
-  } else if (name == "ogg-sparse-4GiB.ogg") {
-    WriteFile(path, {{0, headers}}, 4 * gib + 4096);
-  } else if (name == "ogg-sparse-12GiB.ogg") {
-    WriteFile(path, {{0, headers}}, 12 * gib);
-  } else if (name == "ogg-7700-false-captures.ogg") {
-    dense(headers + repeat(false_start, 7700));
-  } else if (name.size() == 22 && name.substr(0, 12) == "ogg-hour-at-") {  // 1.9 and 2.1 GiB
-    const auto size = std::uint64_t(std::stod(name.substr(12, 3)) * double(gib));
-    WriteFile(path, {{0, headers}, {size - 28, last_page(3600 * rate)}}, size);
-  } else if (name == "ogg-granule-beyond-32-bits.ogg") {
-    dense(source.substr(0, source.rfind("OggS")) + last_page((std::uint64_t{1} << 32) + rate));
-  } else {
-    return false;
+  // An hour long by its last page, at the end of a file of `size` bytes.
+  const auto hour_at = [&](std::uint64_t size) {
+    return Pieces{{0, headers}, {size - 28, last_page(3600 * rate)}};
+  };
+  std::map<std::string, std::function<Pieces()>> files = {
+      {"wave-id-zero.wav", [&] { return Riff(Chunk(std::string(4, '\0'), "ab") + pcm); }},
+      {"wave-id-ff-jnk.wav", [&] { return Riff(Chunk("\xffjnk", "ab") + pcm); }},
+      {"wave-12M-empty-chunks.wav",  // 100 MB of them, then fmt and data
+       [&] { return Riff(repeat(ChunkHeader("JUNK", 0), 12500000) + pcm); }},
+      {"wave-64K-spaced-chunks.wav", [&] {  // every chunk header a new read
+         Pieces file = {{0, RiffSized(0xFFFFFFF0, fmt)}, {0xFFFFFFF8, ""}};
+         for (std::uint64_t at = 12 + fmt.size(); at + 65536 < 0xFFFFFFF0; at += 65536) {
+           file.list.emplace_back(at, ChunkHeader("JUNK", 65528));
+         }
+         return file;
+       }},
+      {"wave-1GiB-zeros.wav",  // chunks of id 00000000 and size 0
+       [&] { return Pieces{{0, RiffSized(0xFFFFFFF0, fmt)}, {gib, ""}}; }},
+      {"ogg-4M-empty-comments.ogg", [&] { return with(std::vector<std::string>(4000000)); }},
+      // More than the decoder's first areas hold.
+      {"ogg-60000-comments.ogg", [&] { return with({60000, std::string(200, 'A')}); }},
+      {"ogg-16MiB-65000-comments.ogg", [&] { return heavy_comments(16); }},
+      // Beyond the area once each is held.
+      {"ogg-64MiB-65000-comments.ogg", [&] { return heavy_comments(64); }},
+      {"ogg-setup-at-caps.ogg", [&] { return relace(ogg.headers[1], heavy_setup); }},
+      // Comments filling the headers, almost 1 MiB skipped before the first audio packet, false
+      // page starts at the end for the last-page search.
+      {"ogg-16MiB-everything-at-caps.ogg", [&] {
+         const std::size_t fill = (16 << 20) - 4096 - 16384 + (source.size() - headers.size()) -
+                                  relace(CommentPacket("x", {}), heavy_setup).size();
+         const std::string comment =
+             CommentPacket("x", std::vector<std::string>(fill / 1004, std::string(1000, 'A')));
+         std::vector<CraftedPage> pages = ogg.With({ident, comment, heavy_setup});
+         const auto skipped =
+             LacePackets({std::string((1 << 20) - 65536, '\x01')}, {}, 7, 1000, false);
+         pages.insert(pages.end() - std::ptrdiff_t(ogg.pages.size() - ogg.audio), skipped.begin(),
+                      skipped.end());
+         return JoinPages(pages) + repeat(false_start, 950);
+       }},
+      {"ogg-sparse-4GiB.ogg", [&] { return Pieces{{0, headers}, {4 * gib + 4096, ""}}; }},
+      {"ogg-sparse-12GiB.ogg", [&] { return Pieces{{0, headers}, {12 * gib, ""}}; }},
+      {"ogg-7700-false-captures.ogg", [&] { return headers + repeat(false_start, 7700); }},
+      {"ogg-hour-at-1.9GiB.ogg", [&] { return hour_at(gib * 19 / 10); }},
+      {"ogg-hour-at-2.1GiB.ogg", [&] { return hour_at(gib * 21 / 10); }},
+      {"ogg-granule-beyond-32-bits.ogg", [&] {
+         return source.substr(0, source.rfind("OggS")) + last_page((std::uint64_t{1} << 32) + rate);
+       }},
+  };
+  // Cover art fits until the decoder's 64 MiB area is full.
+  for (const std::size_t mib : {15, 17, 32, 63, 65}) {
+    files["ogg-" + std::to_string(mib) + "MiB-cover-art.ogg"] = [&, mib] {
+      return with({"TITLE=x", "METADATA_BLOCK_PICTURE=" + std::string(mib << 20, 'A')});
+    };
   }
-  return true;
+  for (const std::string& name : names) {
+    const auto file = files.find(name);
+    if (file == files.end()) Fail("no such file: " + name);
+    WriteFile(folder + "/" + name, file->second());
+  }
 }
 
 }  // namespace
@@ -330,10 +324,7 @@ int main(int argc, char** argv) {
         WriteFile(base + "-" + args[i] + ".ogg", JoinPages(made[args[i]]));
       }
     } else if (command == "limits" && args.size() >= 3) {
-      const std::string source = ReadFile(args[0]);
-      for (std::size_t i = 2; i < args.size(); ++i) {
-        if (!MakeLimit(source, args[1], args[i])) Fail("no such file: " + args[i]);
-      }
+      MakeLimits(ReadFile(args[0]), args[1], {args.begin() + 2, args.end()});
     } else {
       std::cerr << kUsage;
       return 1;

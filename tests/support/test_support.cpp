@@ -12,21 +12,18 @@ namespace fs = std::filesystem;
 
 ScopedTempDir::ScopedTempDir() {
   static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  std::error_code error;
-  const fs::path folder = fs::temp_directory_path(error);
-  // A name another run holds is passed over; any other failure would only repeat.
-  for (int tries = 0; !error && tries < 100; ++tries) {
-    const fs::path candidate =
-        folder / ("probe-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    if (fs::create_directory(candidate, error)) {
+  const auto stamp = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  // Where no folder can be made, the calls throw with the reason; a name another run holds is
+  // passed over, up to a hundred.
+  const fs::path folder = fs::temp_directory_path();
+  for (int tries = 0; tries < 100; ++tries) {
+    const fs::path candidate = folder / ("probe-test-" + stamp + "-" + std::to_string(counter++));
+    if (fs::create_directory(candidate)) {
       path_ = candidate.generic_string();
       return;
     }
   }
-  const std::string where = folder.empty() ? "the system's temporary folder" : folder.u8string();
-  throw std::runtime_error("no temporary folder can be made in " + where + ": " +
-                           (error ? error.message() : "every name tried is taken"));
+  throw std::runtime_error("every name tried is taken in " + folder.u8string());
 }
 
 ScopedTempDir::~ScopedTempDir() {
