@@ -1,39 +1,24 @@
 #!/usr/bin/env python3
-"""Runs terminal scenarios: each starts a command in a pseudo-terminal of its own, from a fresh
-folder holding FILEs and A.wav, and follows its steps (listed atop native-scenarios.txt). One
-line per scenario; any FAIL fails the run. --bless rewrites the transcripts `shows` compares.
-
-    drive.py [--bless] SCENARIOS FILE...
-
-A step waits at most LIMIT seconds for what it expects: only a hang runs out.
-"""
-import fcntl
-import os
-import re
-import resource
-import select
-import shutil
-import signal
-import struct
-import subprocess
-import sys
-import tempfile
-import termios
-import time
+"""drive.py [--bless] SCENARIOS FILE...: runs each scenario of SCENARIOS (the steps are listed
+atop native-scenarios.txt) in a pseudo-terminal of its own, from a fresh folder holding FILEs and
+A.wav; one line each, any FAIL fails the run. A step waits at most LIMIT seconds: only a hang
+runs out. --bless rewrites the transcripts `shows` compares."""
+import fcntl, os, re, resource, select, shutil, signal, struct, subprocess, sys, tempfile, termios
+import contextlib, time
 
 LIMIT = 30
 
 
 class Failure(Exception):
-    pass
+    """A step's check failed."""
 
 
-def until(condition, failure):
+def until(condition, failure, meanwhile=lambda: time.sleep(0.05)):
     deadline = time.monotonic() + LIMIT
     while not condition():
         if time.monotonic() > deadline:
-            raise Failure(failure)
-        time.sleep(0.05)
+            raise Failure(failure() if callable(failure) else failure)
+        meanwhile()
 
 
 def state(pid):
@@ -55,10 +40,7 @@ class Run:
         self.shown, self.seen = b'', 0
 
     def start(self, command):
-        options = []
-        while command.split(' ', 1)[0] in ('nonblocking', 'late'):
-            option, command = command.split(' ', 1)
-            options.append(option)
+        options, command = re.fullmatch(r'((?:nonblocking |late )*)(.*)', command, re.S).groups()
         self.master, self.slave = os.openpty()
         fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack('HHHH', 24, 80, 0, 0))
         os.set_blocking(self.slave, 'nonblocking' not in options)
@@ -119,11 +101,8 @@ class Run:
     def ended(self, status):
         wanted = -getattr(signal, 'SIG' + status) if status.isalpha() else int(status)
         # Read on meanwhile: a program writing into a full terminal would never end.
-        deadline = time.monotonic() + LIMIT
-        while self.process.poll() is None:
-            if time.monotonic() > deadline:
-                raise Failure(f'still running; shown: {self.shown[-600:]!r}')
-            self.read(0.05)
+        until(lambda: self.process.poll() is not None,
+              lambda: f'still running; shown: {self.shown[-600:]!r}', lambda: self.read(0.05))
         while self.read(0):
             pass
         if self.process.returncode != wanted:
@@ -175,16 +154,11 @@ class Run:
         if len(lines) - 1 - last > int(count):
             raise Failure(f'{len(lines) - 1 - last} lines after {text!r}')
 
-    def repeat(self, _):
-        pass  # read by main
-
     def close(self):
         if self.process:
             # The whole group: what the shell left behind (a stopped job, an editor) too.
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.killpg(self.process.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
             self.process.wait()
         if self.master is not None:
             os.close(self.master)
@@ -213,13 +187,12 @@ def main():
     failed = 0
     with tempfile.TemporaryDirectory() as work:
         # Brevane opens its config file: a stand-in takes the editor's place.
-        with open(f'{work}/xdg-open', 'w') as editor:
-            editor.write('#!/bin/sh\n')
+        open(f'{work}/xdg-open', 'w').write('#!/bin/sh\n')
         os.chmod(f'{work}/xdg-open', 0o755)
         os.environ['PATH'] = work + os.pathsep + os.environ['PATH']
         found = scenarios(table)
         for what, steps in found:
-            times = int(steps[0][1]) if steps[0][0] == 'repeat' else 1
+            times = int(steps.pop(0)[1]) if steps[0][0] == 'repeat' else 1
             try:
                 for _ in range(times):
                     os.chdir(tempfile.mkdtemp(dir=work))
