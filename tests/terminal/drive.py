@@ -35,6 +35,7 @@ def take_terminal():
 
 
 class Run:
+    """One scenario's run: a method per step (native-scenarios.txt says what each checks)."""
     def __init__(self, bless, here):
         self.bless, self.here, self.process, self.master = bless, here, None, None
         self.shown, self.seen = b'', 0
@@ -72,7 +73,6 @@ class Run:
         return True
 
     def expect(self, pattern):
-        """`pattern` shows after what was expected before."""
         deadline = time.monotonic() + LIMIT
         while not (found := re.compile(pattern.encode()).search(self.shown, self.seen)):
             if not self.read(max(0, deadline - time.monotonic())):
@@ -80,7 +80,6 @@ class Run:
         self.seen = found.end()
 
     def waits(self, pattern):
-        """A second on, `pattern` has still not shown."""
         time.sleep(1)
         while self.read(0):
             pass
@@ -114,7 +113,6 @@ class Run:
             raise Failure(f'colours left on: {sgr[-1]!r}')
 
     def given_back(self, _):
-        """Colours reset last, the terminal's settings as before."""
         self.reset(_)
         if termios.tcgetattr(self.slave) != self.before:
             raise Failure('terminal settings not given back')
@@ -133,7 +131,6 @@ class Run:
             raise Failure(f'the terminal does not show {name}')
 
     def same(self, args):
-        """LOG COUNT [REGEX]: LOG's first COUNT lines, REGEX taken out, are one line."""
         log, count, ignored = (args.split(' ', 2) + [''])[:3]
         lines = [re.sub(ignored, '', line) for line in open(log).read().splitlines()]
         if len(lines) < int(count) or len(set(lines[:int(count)])) != 1:
@@ -145,7 +142,6 @@ class Run:
             raise Failure(f'{log} has no line {line!r}: {open(log).read()!r}')
 
     def tail(self, args):
-        """TEXT COUNT: at most COUNT lines show after the last line holding TEXT."""
         text, count = args.rsplit(' ', 1)
         lines = self.shown.decode(errors='replace').split('\n')
         last = max((i for i, line in enumerate(lines) if text in line), default=None)
@@ -165,23 +161,17 @@ class Run:
             os.close(self.slave)
 
 
-def scenarios(path):
-    """(WHAT, [(STEP, ARGUMENT)...]) for each "== WHAT" block of `path`."""
-    found = []
-    for line in open(path, encoding='utf-8').read().splitlines():
-        if line.startswith('== '):
-            found.append((line[3:], []))
-        elif line and not line.startswith('#'):
-            found[-1][1].append((line.split(' ', 1) + [''])[:2])
-    return found
-
-
 def main():
     bless = sys.argv[1] == '--bless'
     table = os.path.abspath(sys.argv[1 + bless])
     files = [os.path.abspath(f) for f in sys.argv[2 + bless:]]
-    here = os.path.dirname(os.path.abspath(table))
     sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), '../data/wave_data_named.ogg')
+    found = []  # (WHAT, [(STEP, ARGUMENT)...]) for each "== WHAT" block
+    for line in open(table, encoding='utf-8').read().splitlines():
+        if line.startswith('== '):
+            found.append((line[3:], []))
+        elif line and not line.startswith('#'):
+            found[-1][1].append((line.split(' ', 1) + [''])[:2])
     os.environ.update(LC_ALL='C.UTF-8', WINEDEBUG='-all', SHELL='/bin/sh', TERM='dumb',
                       HISTFILE='', ENV='')
     failed = 0
@@ -190,7 +180,6 @@ def main():
         open(f'{work}/xdg-open', 'w').write('#!/bin/sh\n')
         os.chmod(f'{work}/xdg-open', 0o755)
         os.environ['PATH'] = work + os.pathsep + os.environ['PATH']
-        found = scenarios(table)
         for what, steps in found:
             times = int(steps.pop(0)[1]) if steps[0][0] == 'repeat' else 1
             try:
@@ -199,7 +188,7 @@ def main():
                     for file in files:
                         shutil.copy(file, '.')
                     shutil.copy(sample, 'A.wav')
-                    run = Run(bless, here)
+                    run = Run(bless, os.path.dirname(table))
                     try:
                         for step, argument in steps:
                             getattr(run, step.replace('-', '_'))(argument)
