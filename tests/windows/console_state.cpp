@@ -28,10 +28,8 @@ std::string FindText(HANDLE output, const CONSOLE_SCREEN_BUFFER_INFOEX& info,
                      const std::wstring& text) {
   std::wstring cells(static_cast<std::size_t>(info.dwSize.X), L' ');
   for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
-    DWORD read = 0;
-    if (!ReadConsoleOutputCharacterW(output, cells.data(), info.dwSize.X, {0, row}, &read)) {
-      continue;
-    }
+    DWORD read = 0;  // stays 0 where the row cannot be read
+    (void)ReadConsoleOutputCharacterW(output, cells.data(), info.dwSize.X, {0, row}, &read);
     const std::size_t column = cells.substr(0, read).find(text);
     if (column == std::wstring::npos) continue;
     std::basic_string<WORD> attributes(text.size(), 0);
