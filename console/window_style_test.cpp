@@ -4,8 +4,6 @@
 
 #include <vector>
 
-namespace {
-
 TEST(WindowStyleTest, BufferRaisedToTheMinimumAndWindowAQuarterAsHighAsWide) {
   const struct {
     BufferSize current;
@@ -35,12 +33,10 @@ TEST(WindowStyleTest, RestoredSizeKeepsWhatWasWrittenAndTheWindowFollowsTheCurso
       {"all fits", {80, 25}, {0, 0, 79, 24}, 80, {0, 10}, {80, 25, 0, 0, 79, 24, 0, 10}},
       {"a wide line", {80, 25}, {0, 0, 79, 24}, 117, {0, 10}, {117, 25, 0, 0, 79, 24, 0, 10}},
       {"more rows", {80, 25}, {0, 0, 79, 24}, 80, {3, 65}, {80, 66, 0, 41, 79, 65, 3, 65}},
-      {"in view", {80, 9001}, {0, 100, 79, 124}, 80, {0, 110},
-       {80, 9001, 0, 100, 79, 124, 0, 110}},
+      {"in view", {80, 9001}, {0, 100, 79, 124}, 80, {0, 110}, {80, 9001, 0, 100, 79, 124, 0, 110}},
       {"below", {80, 9001}, {0, 100, 79, 124}, 80, {0, 200}, {80, 9001, 0, 176, 79, 200, 0, 200}},
       {"above", {80, 9001}, {0, 100, 79, 124}, 80, {0, 50}, {80, 9001, 0, 50, 79, 74, 0, 50}},
-      {"cursor past the text", {80, 25}, {0, 0, 79, 24}, 90, {100, 3},
-       {90, 25, 10, 0, 89, 24, 89, 3}},
+      {"past the text", {80, 25}, {0, 0, 79, 24}, 90, {100, 3}, {90, 25, 10, 0, 89, 24, 89, 3}},
   };
   for (const auto& c : cases) {
     const RestoredConsole got = RestoredGeometry(c.before, c.window_before, c.text_width, c.cursor);
@@ -57,5 +53,3 @@ TEST(WindowStyleTest, IconMaskPacksRowsMostSignificantBitFirst) {
   EXPECT_EQ(mask[4], 0x03);
   EXPECT_EQ(mask[5], 0xFE);
 }
-
-}  // namespace

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 // Paths of one code unit each, 0, 1, ..., whose measure is their number. With several threads,
 // each even path's call ends only after the next path's has ended, so calls end out of order;
 // every path must be read ahead once (before its call starts when one thread measures; with
@@ -58,5 +56,3 @@ TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
     EXPECT_LE(static_cast<std::size_t>(most_running), allowed);
   }
 }
-
-}  // namespace
