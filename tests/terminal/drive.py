@@ -3,8 +3,8 @@
 atop native-scenarios.txt) in a pseudo-terminal of its own, from a fresh folder holding FILEs and
 A.wav; one line each, any FAIL fails the run. A step waits at most LIMIT seconds: only a hang
 runs out. --bless rewrites the transcripts `shows` compares."""
-import fcntl, os, re, resource, select, shutil, signal, struct, subprocess, sys, tempfile, termios
-import contextlib, time
+import contextlib, fcntl, os, re, resource, select, shutil, signal, struct, subprocess, sys
+import tempfile, termios, time
 
 LIMIT = 30
 
