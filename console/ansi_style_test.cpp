@@ -4,8 +4,6 @@
 
 #include <string>
 
-namespace {
-
 TEST(AnsiStyleTest, TitleAndTextCannotCarryControlCharacters) {
   EXPECT_EQ(TitleEscape(u"a\x1b]0;b\x07" u"c\n\u009C\u00E9"), "\x1b]0;a]0;bc\xC3\xA9\x07");
   const std::string r = "\xEF\xBF\xBD";  // U+FFFD
@@ -23,5 +21,3 @@ TEST(AnsiStyleTest, TitleAndTextCannotCarryControlCharacters) {
   };
   for (const auto& c : cases) EXPECT_EQ(TerminalText(c.text), c.expected) << c.what;
 }
-
-}  // namespace

@@ -9,20 +9,18 @@
 #include <locale>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace {
 
 TEST(NumberTextTest, DurationTextHasTwoDecimalsOfTheWidenedFloat) {
-  const struct {
-    float seconds;
-    const char16_t* expected;
-  } cases[] = {
+  const std::pair<float, std::u16string> cases[] = {
       {0.0f, u"0.00"},    {0.004f, u"0.00"},   {5.668f, u"5.67"},  {61.5f, u"61.50"},
       {2.675f, u"2.67"},  // the float is 2.6749999523...: its own value decides
       {9.999f, u"10.00"}, {std::numeric_limits<float>::max(),
                            u"340282346638528859811704183484516925440.00"},
   };
-  for (const auto& c : cases) EXPECT_EQ(DurationText(c.seconds), c.expected) << c.seconds;
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(DurationText(seconds), text) << seconds;
 }
 
 // Decimal comma and grouping by thousands, as many user locales have.

@@ -8,12 +8,14 @@
 
 namespace {
 
-// Writes the file for one track as the generator does.
-void Render(MusicConfigWriter& writer, std::u16string_view key, float seconds) {
+// Writes the file for one track into `file` as the generator does; true when a write failed.
+bool Render(FakeOutputFile& file, std::u16string_view key) {
+  MusicConfigWriter writer(&file);
   writer.Begin();
   writer.Definitions(key);
-  writer.Block(key, seconds);
+  writer.Block(key, 1.0f);
   writer.End();
+  return writer.WriteFailed();
 }
 
 // The whole text is checked end to end; here, what only the writes show. Each text goes out
@@ -22,9 +24,8 @@ void Render(MusicConfigWriter& writer, std::u16string_view key, float seconds) {
 // BMP takes two.
 TEST(MusicConfigWriterTest, OneWritePerTextOfItsCodeUnits) {
   FakeOutputFile outside, inside;
-  MusicConfigWriter outside_writer(&outside), inside_writer(&inside);
-  Render(outside_writer, u"C:\\M\\\U0001D11E.ogg", 1.0f);
-  Render(inside_writer, u"C:\\M\\\u00E9.ogg", 1.0f);
+  Render(outside, u"C:\\M\\\U0001D11E.ogg");
+  Render(inside, u"C:\\M\\\u00E9.ogg");
   ASSERT_EQ(outside.write_sizes().size(), 13u);
   std::size_t end = 0;
   for (const std::size_t size : outside.write_sizes()) {
@@ -42,19 +43,12 @@ TEST(MusicConfigWriterTest, OneWritePerTextOfItsCodeUnits) {
 
 TEST(MusicConfigWriterTest, FailedOrShortWriteIsReported) {
   FakeOutputFile whole_file;
-  MusicConfigWriter whole_writer(&whole_file);
-  Render(whole_writer, u"C:\\M\\a.ogg", 1.0f);
+  Render(whole_file, u"C:\\M\\a.ogg");
   const std::size_t whole = whole_file.bytes().size();
-  // Full from the start, mid-block, one byte short of the closing line, exactly enough.
-  const struct {
-    std::size_t capacity;
-    bool failed;
-  } cases[] = {{0, true}, {200, true}, {whole - 1, true}, {whole, false}};
-  for (const auto& c : cases) {
-    FakeOutputFile file(c.capacity);
-    MusicConfigWriter writer(&file);
-    Render(writer, u"C:\\M\\a.ogg", 1.0f);
-    EXPECT_EQ(writer.WriteFailed(), c.failed) << c.capacity;
+  // Room for nothing, up to mid-block, one byte short of the closing line, exactly enough.
+  for (const std::size_t capacity : {std::size_t{0}, std::size_t{200}, whole - 1, whole}) {
+    FakeOutputFile file(capacity);
+    EXPECT_EQ(Render(file, u"C:\\M\\a.ogg"), capacity != whole) << capacity;
   }
 }
 

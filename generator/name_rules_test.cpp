@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-
-namespace {
+#include <utility>
 
 // Names from Windows can hold any code units; only a surrogate pair is valid text.
 TEST(NameRulesTest, WhatTheFileCannotHold) {
-  const struct {
-    std::u16string text;
-    Unwritable found;
-  } cases[] = {
+  const std::pair<std::u16string, Unwritable> cases[] = {
       {u"\U0001D11E \u00FF \u2027 \u202A ~\u00A0", Unwritable::kNone},
       {u"a\u0085", Unwritable::kControlCharacter},
       {u"a\u009F", Unwritable::kControlCharacter},  // the last C1 control
@@ -20,7 +16,5 @@ TEST(NameRulesTest, WhatTheFileCannotHold) {
       {{0xD834, u'a', 0xDD1E}, Unwritable::kNotUnicode},        // high, then no low
       {{0xD834, 0xDD1E, 0xDD1E}, Unwritable::kNotUnicode},      // low after a pair
   };
-  for (const auto& c : cases) EXPECT_EQ(FindUnwritable(c.text), c.found);
+  for (const auto& [text, found] : cases) EXPECT_EQ(FindUnwritable(text), found);
 }
-
-}  // namespace

@@ -11,13 +11,10 @@
 
 namespace {
 
-TEST(PathsPosix, FoldersAreTheSameOnlyExactly) {
+TEST(PathsPosix, FoldersAreTheSameOnlyExactlyAndTheOutputGoesBesideTheProgram) {
   EXPECT_TRUE(SameFolder(u"/in/Music", u"/in/Music"));
   EXPECT_FALSE(SameFolder(u"/in/Music", u"/in/MUSIC"));
   EXPECT_FALSE(SameFolder(u"/in/Music", u"/in/Music/sub"));
-}
-
-TEST(PathsPosix, OutputFolderIsBesideTheProgramOrTheCurrentFolder) {
   EXPECT_EQ(OutputFolderPrefix(u"/opt/tools/brevane"), u"/opt/tools/");
   EXPECT_EQ(OutputFolderPrefix(u"brevane"), u"");  // started by name through PATH
 }
@@ -46,13 +43,11 @@ TEST(PathsPosix, FullPathFromADeepCurrentFolder) {
 }
 
 TEST(PathsPosix, FullPathResolvesTheTextAsWindowsDoes) {
-  InFolder("/", [] {
-    EXPECT_EQ(FullPath(u"intro.ogg"), u"/intro.ogg");
-    EXPECT_EQ(FullPath(u"./sub/../intro.ogg"), u"/intro.ogg");
-    EXPECT_EQ(FullPath(u"../x/"), u"/x/");
-  });
-  // Each path, then its full path.
+  // Each path, then its full path from the root folder.
   const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"intro.ogg", u"/intro.ogg"},
+      {u"./sub/../intro.ogg", u"/intro.ogg"},
+      {u"../x/", u"/x/"},
       {u"/abs/a.wav", u"/abs/a.wav"},
       {u"/in/./b.wav", u"/in/b.wav"},
       {u"/in/sub/../c.wav", u"/in/c.wav"},
@@ -67,7 +62,9 @@ TEST(PathsPosix, FullPathResolvesTheTextAsWindowsDoes) {
       {u"/in/.hidden.wav", u"/in/.hidden.wav"},
       {u"/in/a\\..\\b.wav", u"/in/a\\..\\b.wav"},  // one name to the system
   };
-  for (const auto& [path, full] : cases) EXPECT_EQ(FullPath(path), full);
+  InFolder("/", [&] {
+    for (const auto& [path, full] : cases) EXPECT_EQ(FullPath(path), full);
+  });
 }
 
 }  // namespace

@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-
-namespace {
+#include <utility>
 
 TEST(Paths, ExtendedLengthPathsLoseOnlyTheirPrefix) {
-  const struct {
-    std::u16string path;
-    std::u16string plain;
-  } cases[] = {
+  // Each path, then the same without its prefix.
+  const std::pair<std::u16string, std::u16string> cases[] = {
       {u"\\\\?\\C:\\Music\\a.wav", u"C:\\Music\\a.wav"},
       {u"\\\\?\\UNC\\server\\share\\a.wav", u"\\\\server\\share\\a.wav"},
       {u"\\\\?\\unc\\server\\a.wav", u"\\\\server\\a.wav"},
@@ -19,7 +16,5 @@ TEST(Paths, ExtendedLengthPathsLoseOnlyTheirPrefix) {
       {u"\\\\server\\share\\a.wav", u"\\\\server\\share\\a.wav"},
       {u"C:\\\\?\\a.wav", u"C:\\\\?\\a.wav"},
   };
-  for (const auto& c : cases) EXPECT_EQ(WithoutExtendedPrefix(c.path), c.plain);
+  for (const auto& [path, plain] : cases) EXPECT_EQ(WithoutExtendedPrefix(path), plain);
 }
-
-}  // namespace

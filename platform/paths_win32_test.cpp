@@ -4,13 +4,10 @@
 
 #include <string>
 
-namespace {
-
 // Windows matches names ignoring case, letter by letter: no locale, no expansion.
 TEST(PathsWin32, FoldersAreTheSameIgnoringCase) {
   const struct {
-    std::u16string a;
-    std::u16string b;
+    std::u16string a, b;
     bool same;
   } cases[] = {
       {u"Z:\\in\\Music", u"z:\\IN\\MUSIC", true},
@@ -24,5 +21,3 @@ TEST(PathsWin32, FoldersAreTheSameIgnoringCase) {
     EXPECT_EQ(SameFolder(c.a, c.b), c.same) << std::string(c.a.begin(), c.a.end());
   }
 }
-
-}  // namespace

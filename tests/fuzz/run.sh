@@ -1,18 +1,10 @@
 #!/usr/bin/env bash
-# Builds the probe's libFuzzer target with clang (address and undefined-behaviour sanitizers,
-# the stb_vorbis decoder compiled in and instrumented) and fuzzes it for a bounded time.
-#
-#   tests/fuzz/run.sh [seconds [libFuzzer flags...]]      default 600 seconds
-#
-# For a long unattended run that records every finding instead of stopping at the first:
-#   tests/fuzz/run.sh 1800 -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1
-#
-# New inputs go to build-fuzz/corpus (seeded from tests/fuzz/corpus, kept between runs);
-# crashes, leaks, timeouts and oversized allocations go to build-fuzz/artifacts. A finding
-# belongs in tests/fuzz/regressions once fixed, where every test run replays it.
-#
-# Assertions stay on (a Debug build, optimised by hand), as in Debian's libstb, where a failed
-# assertion aborts the program.
+# tests/fuzz/run.sh [SECONDS [libFuzzer flags...]]: builds the probe's libFuzzer target with
+# clang (address and undefined-behaviour sanitizers, the decoder compiled in and instrumented,
+# assertions on as in Debian's libstb) and fuzzes it SECONDS (600). A long run that records
+# every finding: run.sh 1800 -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1
+# New inputs go to build-fuzz/corpus (seeded from tests/fuzz/corpus), findings to
+# build-fuzz/artifacts; a fixed one belongs in tests/fuzz/regressions, which every test replays.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${1:-600}"

@@ -1,39 +1,24 @@
 #!/usr/bin/env python3
-"""Runs terminal scenarios: each starts a command in a pseudo-terminal of its own, from a fresh
-folder holding FILEs and A.wav, and follows its steps (listed atop native-scenarios.txt). One
-line per scenario; any FAIL fails the run. --bless rewrites the transcripts `shows` compares.
-
-    drive.py [--bless] SCENARIOS FILE...
-
-A step waits at most LIMIT seconds for what it expects: only a hang runs out.
-"""
-import fcntl
-import os
-import re
-import resource
-import select
-import shutil
-import signal
-import struct
-import subprocess
-import sys
-import tempfile
-import termios
-import time
+"""drive.py [--bless] SCENARIOS FILE...: runs each scenario of SCENARIOS (the steps are listed
+atop native-scenarios.txt) in a pseudo-terminal of its own, from a fresh folder holding FILEs and
+A.wav; one line each, any FAIL fails the run. A step waits at most LIMIT seconds: only a hang
+runs out. --bless rewrites the transcripts `shows` compares."""
+import contextlib, fcntl, os, re, resource, select, shutil, signal, struct, subprocess, sys
+import tempfile, termios, time
 
 LIMIT = 30
 
 
 class Failure(Exception):
-    pass
+    """A step's check failed."""
 
 
-def until(condition, failure):
+def until(condition, failure, meanwhile=lambda: time.sleep(0.05)):
     deadline = time.monotonic() + LIMIT
     while not condition():
         if time.monotonic() > deadline:
-            raise Failure(failure)
-        time.sleep(0.05)
+            raise Failure(failure() if callable(failure) else failure)
+        meanwhile()
 
 
 def state(pid):
@@ -50,15 +35,13 @@ def take_terminal():
 
 
 class Run:
+    """One scenario's run: a method per step (native-scenarios.txt says what each checks)."""
     def __init__(self, bless, here):
         self.bless, self.here, self.process, self.master = bless, here, None, None
         self.shown, self.seen = b'', 0
 
     def start(self, command):
-        options = []
-        while command.split(' ', 1)[0] in ('nonblocking', 'late'):
-            option, command = command.split(' ', 1)
-            options.append(option)
+        options, command = re.fullmatch(r'((?:nonblocking |late )*)(.*)', command, re.S).groups()
         self.master, self.slave = os.openpty()
         fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack('HHHH', 24, 80, 0, 0))
         os.set_blocking(self.slave, 'nonblocking' not in options)
@@ -90,7 +73,6 @@ class Run:
         return True
 
     def expect(self, pattern):
-        """`pattern` shows after what was expected before."""
         deadline = time.monotonic() + LIMIT
         while not (found := re.compile(pattern.encode()).search(self.shown, self.seen)):
             if not self.read(max(0, deadline - time.monotonic())):
@@ -98,7 +80,6 @@ class Run:
         self.seen = found.end()
 
     def waits(self, pattern):
-        """A second on, `pattern` has still not shown."""
         time.sleep(1)
         while self.read(0):
             pass
@@ -119,11 +100,8 @@ class Run:
     def ended(self, status):
         wanted = -getattr(signal, 'SIG' + status) if status.isalpha() else int(status)
         # Read on meanwhile: a program writing into a full terminal would never end.
-        deadline = time.monotonic() + LIMIT
-        while self.process.poll() is None:
-            if time.monotonic() > deadline:
-                raise Failure(f'still running; shown: {self.shown[-600:]!r}')
-            self.read(0.05)
+        until(lambda: self.process.poll() is not None,
+              lambda: f'still running; shown: {self.shown[-600:]!r}', lambda: self.read(0.05))
         while self.read(0):
             pass
         if self.process.returncode != wanted:
@@ -135,7 +113,6 @@ class Run:
             raise Failure(f'colours left on: {sgr[-1]!r}')
 
     def given_back(self, _):
-        """Colours reset last, the terminal's settings as before."""
         self.reset(_)
         if termios.tcgetattr(self.slave) != self.before:
             raise Failure('terminal settings not given back')
@@ -154,7 +131,6 @@ class Run:
             raise Failure(f'the terminal does not show {name}')
 
     def same(self, args):
-        """LOG COUNT [REGEX]: LOG's first COUNT lines, REGEX taken out, are one line."""
         log, count, ignored = (args.split(' ', 2) + [''])[:3]
         lines = [re.sub(ignored, '', line) for line in open(log).read().splitlines()]
         if len(lines) < int(count) or len(set(lines[:int(count)])) != 1:
@@ -166,7 +142,6 @@ class Run:
             raise Failure(f'{log} has no line {line!r}: {open(log).read()!r}')
 
     def tail(self, args):
-        """TEXT COUNT: at most COUNT lines show after the last line holding TEXT."""
         text, count = args.rsplit(' ', 1)
         lines = self.shown.decode(errors='replace').split('\n')
         last = max((i for i, line in enumerate(lines) if text in line), default=None)
@@ -175,58 +150,45 @@ class Run:
         if len(lines) - 1 - last > int(count):
             raise Failure(f'{len(lines) - 1 - last} lines after {text!r}')
 
-    def repeat(self, _):
-        pass  # read by main
-
     def close(self):
         if self.process:
             # The whole group: what the shell left behind (a stopped job, an editor) too.
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.killpg(self.process.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
             self.process.wait()
         if self.master is not None:
             os.close(self.master)
             os.close(self.slave)
 
 
-def scenarios(path):
-    """(WHAT, [(STEP, ARGUMENT)...]) for each "== WHAT" block of `path`."""
-    found = []
-    for line in open(path, encoding='utf-8').read().splitlines():
-        if line.startswith('== '):
-            found.append((line[3:], []))
-        elif line and not line.startswith('#'):
-            found[-1][1].append((line.split(' ', 1) + [''])[:2])
-    return found
-
-
 def main():
     bless = sys.argv[1] == '--bless'
     table = os.path.abspath(sys.argv[1 + bless])
     files = [os.path.abspath(f) for f in sys.argv[2 + bless:]]
-    here = os.path.dirname(os.path.abspath(table))
     sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), '../data/wave_data_named.ogg')
+    found = []  # (WHAT, [(STEP, ARGUMENT)...]) for each "== WHAT" block
+    for line in open(table, encoding='utf-8').read().splitlines():
+        if line.startswith('== '):
+            found.append((line[3:], []))
+        elif line and not line.startswith('#'):
+            found[-1][1].append((line.split(' ', 1) + [''])[:2])
     os.environ.update(LC_ALL='C.UTF-8', WINEDEBUG='-all', SHELL='/bin/sh', TERM='dumb',
                       HISTFILE='', ENV='')
     failed = 0
     with tempfile.TemporaryDirectory() as work:
         # Brevane opens its config file: a stand-in takes the editor's place.
-        with open(f'{work}/xdg-open', 'w') as editor:
-            editor.write('#!/bin/sh\n')
+        open(f'{work}/xdg-open', 'w').write('#!/bin/sh\n')
         os.chmod(f'{work}/xdg-open', 0o755)
         os.environ['PATH'] = work + os.pathsep + os.environ['PATH']
-        found = scenarios(table)
         for what, steps in found:
-            times = int(steps[0][1]) if steps[0][0] == 'repeat' else 1
+            times = int(steps.pop(0)[1]) if steps[0][0] == 'repeat' else 1
             try:
                 for _ in range(times):
                     os.chdir(tempfile.mkdtemp(dir=work))
                     for file in files:
                         shutil.copy(file, '.')
                     shutil.copy(sample, 'A.wav')
-                    run = Run(bless, here)
+                    run = Run(bless, os.path.dirname(table))
                     try:
                         for step, argument in steps:
                             getattr(run, step.replace('-', '_'))(argument)

@@ -1,16 +1,13 @@
-// Appends what the programs' console styling changes to a log file, one line, so that a run in
-// one console session can compare it before and after each program. The window is logged by
-// its size and whether it shows the cursor, which the output moves.
-//   console_state.exe [set ROWS] LOG [TEXT]
-//   console_state.exe styled LOG
-// "set ROWS" first gives the console a state unlike the styled one (80 columns, ROWS lines, a
-// window of at most 25 that shows the cursor), so that a change that is not undone shows.
-// "styled" first styles it as the programs do and, after the log, writes a text of its own in
-// attribute 198 (non-ASCII letters and a character outside the BMP, two code units). With a
-// text a second line tells whether it stands whole on one line of the buffer, whether that
-// line is in the window, and the attribute of its cells.
+// console_state.exe [set ROWS | styled] LOG [TEXT]: appends to LOG one line of what the
+// programs' console styling changes, to compare before and after each program in one console
+// (the window by its size and whether it shows the cursor, which output moves). "set ROWS" first
+// sets a state unlike the styled one (80 columns, ROWS lines, a window of at most 25 showing the
+// cursor); "styled" styles it as the programs do and, after the log, writes a text of its own in
+// attribute 198 (non-ASCII, and outside the BMP). With a text a second line tells whether it
+// stands whole on one line of the buffer, that line in the window or not, and its attribute.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
@@ -31,10 +28,8 @@ std::string FindText(HANDLE output, const CONSOLE_SCREEN_BUFFER_INFOEX& info,
                      const std::wstring& text) {
   std::wstring cells(static_cast<std::size_t>(info.dwSize.X), L' ');
   for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
-    DWORD read = 0;
-    if (!ReadConsoleOutputCharacterW(output, cells.data(), info.dwSize.X, {0, row}, &read)) {
-      continue;
-    }
+    DWORD read = 0;  // stays 0 where the row cannot be read
+    (void)ReadConsoleOutputCharacterW(output, cells.data(), info.dwSize.X, {0, row}, &read);
     const std::size_t column = cells.substr(0, read).find(text);
     if (column == std::wstring::npos) continue;
     std::basic_string<WORD> attributes(text.size(), 0);
@@ -56,9 +51,7 @@ void Unstyle(HANDLE output, SHORT rows) {
   info.cbSize = sizeof info;
   GetConsoleScreenBufferInfoEx(output, &info);
   // The window ends on the cursor's row, as after output.
-  SHORT top = static_cast<SHORT>(info.dwCursorPosition.Y - (height - 1));
-  if (top > rows - height) top = static_cast<SHORT>(rows - height);
-  if (top < 0) top = 0;
+  const SHORT top = std::clamp<SHORT>(info.dwCursorPosition.Y - (height - 1), 0, rows - height);
   const SMALL_RECT window = {0, top, 79, static_cast<SHORT>(top + height - 1)};
   info.dwSize = {80, rows};
   info.ColorTable[3] = 0x123456;
@@ -74,18 +67,13 @@ void Unstyle(HANDLE output, SHORT rows) {
 int wmain(int argc, wchar_t** argv) {
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   const std::wstring mode = argc > 1 ? argv[1] : L"";
-  std::unique_ptr<ConsoleOutput> console;
-  int first = 1;
-  if (mode == L"set" && argc >= 4) {
-    Unstyle(output, static_cast<SHORT>(_wtoi(argv[2])));
-    first = 3;
-  } else if (mode == L"styled") {
-    console = ConsoleOutput::SetUp(u"Orvend's Check v1.0");
-    first = 2;
-  }
+  const int first = mode == L"set" ? 3 : mode == L"styled" ? 2 : 1;  // LOG's argument
+  if (argc <= first) return 1;
+  if (mode == L"set") Unstyle(output, static_cast<SHORT>(_wtoi(argv[2])));
+  const std::unique_ptr<ConsoleOutput> console =
+      mode == L"styled" ? ConsoleOutput::SetUp(u"Orvend's Check v1.0") : nullptr;
   CONSOLE_SCREEN_BUFFER_INFOEX info = {};
   info.cbSize = sizeof info;
-  if (argc <= first) return 1;
   FILE* log = _wfopen(argv[first], L"ab");  // LF line ends, as the scripts read them
   if (log == nullptr || !GetConsoleScreenBufferInfoEx(output, &info)) return 1;
   CONSOLE_CURSOR_INFO cursor = {0, FALSE};

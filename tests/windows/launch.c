@@ -16,9 +16,7 @@ int wmain(int argc, wchar_t** argv) {
   SetConsoleCtrlHandler(KeepRunning, TRUE);
   DWORD code = 1;
   for (int i = 2; i < argc; ++i) {
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
+    STARTUPINFOW startup = {.cb = sizeof startup};
     PROCESS_INFORMATION process;
     /* The standard handles (the runner's redirections) are inherited. */
     if (!CreateProcessW(NULL, argv[i], NULL, NULL, TRUE, 0, NULL, argv[1], &startup, &process)) {
