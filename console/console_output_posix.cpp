@@ -40,8 +40,7 @@ class PosixConsole final : public ConsoleOutput {
     if (!output_is_terminal_) return;
     NoteColours(kResetEscape);
     WriteBytes(kResetEscape);
-    NoteTitle({});
-    WriteBytes(kRestoreTitleEscape);
+    if (ForgetTitle()) WriteBytes(kRestoreTitleEscape);
   }
 
   void SetAttribute(std::uint16_t attribute) override {

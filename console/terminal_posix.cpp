@@ -21,6 +21,9 @@ constexpr int kOutput = STDOUT_FILENO;
 struct Hold {
   char title[256];
   std::size_t title_size;
+  // Whether the title is saved on the terminal's title stack and shown: restored only once,
+  // and saved again only after that, so that the stack stays as it was found.
+  bool title_shown;
   char colours[64];
   std::size_t colours_size;
   bool key_mode;
@@ -62,7 +65,10 @@ void GiveBack() {
   if (hold.key_mode && InForeground(kInput)) ::tcsetattr(kInput, TCSANOW, &hold.line_settings);
   if (!InForeground(kOutput)) return;
   if (hold.colours_size != 0) (void)WriteAll(kOutput, kResetEscape);
-  if (hold.title_size != 0) (void)WriteAll(kOutput, kRestoreTitleEscape);
+  if (hold.title_shown) {
+    (void)WriteAll(kOutput, kRestoreTitleEscape);
+    hold.title_shown = false;
+  }
 }
 
 void TakeAgain() {
@@ -71,9 +77,10 @@ void TakeAgain() {
     ::tcsetattr(kInput, TCSANOW, &key_mode);
   }
   if (!InForeground(kOutput)) return;
-  if (hold.title_size != 0) {
+  if (hold.title_size != 0 && !hold.title_shown) {
     (void)WriteAll(kOutput, kSaveTitleEscape);
     (void)WriteAll(kOutput, std::string_view(hold.title, hold.title_size));
+    hold.title_shown = true;
   }
   if (hold.colours_size != 0) {
     (void)WriteAll(kOutput, std::string_view(hold.colours, hold.colours_size));
@@ -145,6 +152,15 @@ void NoteTitle(std::string_view escape) {
   // A title too long to hold whole is not taken again: cut, it would not end its escape.
   hold.title_size = escape.size() <= sizeof hold.title ? escape.size() : 0;
   std::memcpy(hold.title, escape.data(), hold.title_size);
+  hold.title_shown = true;
+}
+
+bool ForgetTitle() {
+  HandlersHeld held;
+  const bool shown = hold.title_shown;
+  hold.title_size = 0;
+  hold.title_shown = false;
+  return shown;
 }
 
 void NoteColours(std::string_view escape) {

@@ -19,11 +19,15 @@ void GuardTerminal();
 // back the colours it replaces.
 void NoteColours(std::string_view escape);
 
-// Records `escape` (at most 256 bytes; empty once the title is given back) as the title this
-// program shows. While one is recorded, giving back restores the title saved before it
-// (kRestoreTitleEscape), and taking again saves that title and shows `escape` again. Called
-// after the title is saved and before it is shown; emptied before the title is restored.
+// Records `escape` (at most 256 bytes) as the title this program shows, saved on the
+// terminal's title stack. Giving back restores the title saved before it (kRestoreTitleEscape),
+// once; taking again saves that title and shows `escape` again. Called after the title is saved
+// and before `escape` is shown.
 void NoteTitle(std::string_view escape);
+
+// Stops holding the title; returns whether it is still saved and shown, in which case the
+// caller restores it.
+bool ForgetTitle();
 
 // Puts a terminal on standard input into key mode: no line editing and no echo, so one key
 // press can be read at once; Ctrl+C and Ctrl+Z still send their signals. Returns false, and

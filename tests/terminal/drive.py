@@ -111,6 +111,9 @@ class Run:
         sgr = re.findall(rb'\x1b\[[0-9;]*m', self.shown)
         if sgr and sgr[-1] != b'\x1b[0m':
             raise Failure(f'colours left on: {sgr[-1]!r}')
+        saved = re.findall(rb'\x1b\[2[23];0t', self.shown)  # title stack: save 22, restore 23
+        if saved[-1:] == [b'\x1b[22;0t'] or saved.count(b'\x1b[22;0t') != len(saved) / 2:
+            raise Failure(f'title not given back: {saved!r}')
 
     def given_back(self, _):
         self.reset(_)
