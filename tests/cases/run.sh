@@ -19,7 +19,7 @@ failed=0 passed=0 skipped=0 elsewhere=0 root=0
 [ "$(id -u)" -ne 0 ] || root=1
 
 # Expected text, placeholders filled in; under Wine such a line's slashes become backslashes.
-expand() {
+from_placeholders() {
   local line
   while IFS= read -r line || [ -n "$line" ]; do
     [[ -z $wine || $line != *@IN@* && $line != *@APP@* ]] || line=${line//\//\\}
@@ -29,7 +29,7 @@ expand() {
 }
 
 # The reverse, for --bless: absolute paths and the version line back to placeholders.
-unexpand() {
+to_placeholders() {
   sed -e "s|$scratch/in|@IN@|g" -e "s|$scratch/app|@APP@|g" \
     -e "s/^\(Lumtass\|Brevane\) ${version//./\\.}\$/\\1 @VERSION@/"
 }
@@ -193,9 +193,9 @@ compare() {
   [[ $closed != *" 1 "* ]] || rm "$out"  # closed output is not compared
   file=$dir/stdout
   [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || file=$dir/stdout.windows
-  [ ! -f "$out" ] || [ ! -f "$file" ] || expand <"$file" >"$expected/stdout"
-  [ ! -f "$dir/editor" ] || expand <"$dir/editor" >"$expected/editor"
-  for file in "$dir"/out/*.txt; do expand <"$file" >"$expected/out/${file##*/}"; done
+  [ ! -f "$out" ] || [ ! -f "$file" ] || from_placeholders <"$file" >"$expected/stdout"
+  [ ! -f "$dir/editor" ] || from_placeholders <"$dir/editor" >"$expected/editor"
+  for file in "$dir"/out/*.txt; do from_placeholders <"$file" >"$expected/out/${file##*/}"; done
 
   # The editor is started without waiting for it: its record may come late.
   record=$got/editor
@@ -218,7 +218,7 @@ compare() {
   if [ "$bless" -eq 1 ]; then
     rm -rf "$dir/editor" "$dir/out"
     (cd "$got" && find . -type f) | while IFS= read -r file; do
-      mkdir -p "$(dirname "$dir/$file")" && unexpand <"$got/$file" >"$dir/$file"
+      mkdir -p "$(dirname "$dir/$file")" && to_placeholders <"$got/$file" >"$dir/$file"
     done
   elif ! (cd "$scratch" && diff -ru expected got >diffs); then
     fail "not as expected"; head -60 "$scratch/diffs"
