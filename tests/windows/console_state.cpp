@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/console_output.h"
 
@@ -32,10 +33,11 @@ std::string FindText(HANDLE output, const CONSOLE_SCREEN_BUFFER_INFOEX& info,
     (void)ReadConsoleOutputCharacterW(output, cells.data(), info.dwSize.X, {0, row}, &read);
     const std::size_t column = cells.substr(0, read).find(text);
     if (column == std::wstring::npos) continue;
-    std::basic_string<WORD> attributes(text.size(), 0);
-    ReadConsoleOutputAttribute(output, attributes.data(), static_cast<DWORD>(text.size()),
-                               {static_cast<SHORT>(column), row}, &read);
-    const bool one = attributes.find_first_not_of(attributes[0]) == std::wstring::npos;
+    std::vector<WORD> attributes(text.size(), 0);
+    (void)ReadConsoleOutputAttribute(output, attributes.data(), static_cast<DWORD>(text.size()),
+                                     {static_cast<SHORT>(column), row}, &read);
+    const bool one = std::count(attributes.begin(), attributes.end(), attributes[0]) ==
+                     static_cast<std::ptrdiff_t>(attributes.size());
     return std::string(InWindow(info, 0, row) ? "whole, in view" : "whole, out of view") +
            (one ? ", attribute " + std::to_string(attributes[0]) : ", mixed attributes");
   }
