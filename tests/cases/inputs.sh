@@ -49,6 +49,7 @@ case $1 in
     mkdir 'Back\'; wave 'Back\/c.wav' 8000 6000 ;;
   generator_folder_drop | generator_folder_files_drop) mkdir -p in/Music/Album; wave in/Music/theme.wav 8000 16000; wave in/Music/outro.wav 1000 5668
     cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg; printf 'not audio' >in/Music/readme.txt; wave in/Music/Album/song.wav 8000 4000 ;;
+  # One folder spelt three ways.
   generator_path_spellings) mkdir in/sub; wave in/a.wav 8000 8000; wave in/b.wav 8000 4000; wave in/c.wav 8000 2000 ;;
   generator_no_rename_or_link) wave in/outro.wav 1000 5668; printf taken >app/config.cpp ;;
   generator_track_folder) mkdir -p in/Docs in/Music/Album; printf 'not audio' >in/Docs/notes.txt; wave in/Music/theme.wav 8000 8000; wave in/Music/Album/song.wav 8000 4000 ;;

@@ -67,7 +67,7 @@ setup() {
   # app is the program's folder, or a link to it where it lies deeper than 260 characters.
   app=$scratch/app
   [ ! -f "$dir/deep-app" ] || app=$scratch$(printf '/a deep folder %0100d' 1 2 3)/app
-  mkdir -p "$app" && { [ -e "$scratch/app" ] || ln -s "$app" "$scratch/app"; }
+  mkdir -p "$app" && { [ "$app" = "$scratch/app" ] || ln -s "$app" "$scratch/app"; }
   read -r program <"$dir/args"
   exe=$program
   [ -z "$wine" ] || exe=${program^}.exe
@@ -104,10 +104,15 @@ setup() {
 # does, after recording where the threads of the case's Windows programs stood (in whose code).
 wine_limited() {
   "$@" <&0 &  # standard input stays the case's: a background job would get /dev/null
-  local pid=$! limit=${CASES_WINE_LIMIT:-300} list=$scratch/threads process
-  timeout "$limit" tail -s 0.05 --pid="$pid" -f /dev/null >/dev/null && { wait "$pid"; return; }
+  local pid=$! limit=${CASES_WINE_LIMIT:-300} list=$scratch/threads process task
+  timeout "$limit" tail -s 0.05 --pid="$pid" -f /dev/null >/dev/null
+  [ $? -eq 124 ] || { wait "$pid"; return; }
   {
     echo "STALL $name: stopped after $limit s, standing here:"
+    # A wait inside Wine's own server shows here even where the debugger cannot attach.
+    for task in /proc/"$pid"/task/*; do
+      echo "  Unix thread ${task##*/}: $(cut -d' ' -f3 "$task/stat") $(cat "$task/wchan")"
+    done
     echo 'info thread' | timeout 60 "$wine" winedbg >"$list"
     # Each process's threads are the indented lines after its own in the debugger's list.
     for process in $(sed -n "s/^\([0-9a-f]\{8\}\) \($exe\|launch\.exe\).*/\1/p" "$list"); do
@@ -145,8 +150,9 @@ launch_wine() {
 
 # Runs the native program with a stand-in xdg-open on PATH, and whatever the case's markers ask.
 launch_native() {
-  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s" && mv "%s" "%s"\n' "$scratch/tools/editor.part" \
-    "$scratch/tools/editor.part" "$scratch/got/editor" >"$scratch/tools/xdg-open"
+  local part=$scratch/tools/editor.part
+  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s" && mv "%s" "%s"\n' "$part" "$part" \
+    "$scratch/got/editor" >"$scratch/tools/xdg-open"
   chmod +x "$scratch/tools/xdg-open"
   # No editor: the program's PATH is a folder without xdg-open.
   local -a path=() wrap=()
@@ -173,7 +179,7 @@ launch_native() {
     holder=$!
     while [ ! -s "$leases" ] && kill -0 $holder 2>/dev/null; do sleep 0.05; done
     [ "$(head -n 1 "$leases")" = held ] ||
-      { wait $holder; skip "no write lease ($(head -n 1 "$leases"); needs root)" root; return; }
+      { kill $holder 2>/dev/null; wait $holder; skip "no write lease ($(head -n 1 "$leases"); needs root)" root; return; }
   fi
   (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
     { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
@@ -193,7 +199,7 @@ compare() {
   [[ $closed != *" 1 "* ]] || rm "$out"  # closed output is not compared
   file=$dir/stdout
   [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || file=$dir/stdout.windows
-  [ ! -f "$out" ] || [ ! -f "$file" ] || from_placeholders <"$file" >"$expected/stdout"
+  [ ! -f "$out" ] || { [ ! -f "$file" ] || from_placeholders <"$file"; } >"$expected/stdout"
   [ ! -f "$dir/editor" ] || from_placeholders <"$dir/editor" >"$expected/editor"
   for file in "$dir"/out/*.txt; do from_placeholders <"$file" >"$expected/out/${file##*/}"; done
 
@@ -203,13 +209,16 @@ compare() {
   [ "$program" != brevane ] || tenths=$([ -f "$dir/editor" ] && echo 100 || echo 10)
   while [ ! -f "$record" ] && ((tenths-- > 0)); do sleep 0.1; done
   [ -z "$wine" ] || [ ! -f "$record" ] || readable "$record" >"$got/editor"
-  # A planted copy that ran beside the program leaves a new file there (below).
-  [ ! -e "$scratch/in/notepad-command-line.txt" ] || fail "the working folder's notepad.exe ran"
+  # A planted copy that ran leaves its record beside itself.
+  for file in "$app" "$scratch/in"; do
+    [ ! -e "$file/notepad-command-line.txt" ] || fail "a planted notepad.exe ran in $file"
+  done
 
   # The program's folder keeps what it had; each new file (hidden ones too) is text in the
   # programs' form: put back in that form, its text gives the same bytes.
   while IFS= read -r line; do
     file=${line#"Only in $app: "}
+    [ "$file" != notepad-command-line.txt ] || continue
     [ "$file" != "$line" ] || { fail "the program's folder: $line"; continue; }
     readable "$app/$file" >"$got/out/$file.txt"
     written_form <"$got/out/$file.txt" | cmp -s - "$app/$file" || fail "$file: not CR LF UTF-16LE"
@@ -245,7 +254,7 @@ run_case() {
 [ $# -gt 0 ] || set -- "$cases"/*/
 for dir in "$@"; do
   [[ $dir == */* ]] || dir=$cases/$dir
-  run_case "${dir%/}"
+  run_case "$(cd "$dir" && pwd)"  # absolute: its files are read from the scratch folders too
 done
 echo "cases: $passed passed, $failed failed, $skipped skipped, $elsewhere for the other platform"
 [ "$failed" -eq 0 ]
