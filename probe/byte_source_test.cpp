@@ -44,8 +44,9 @@ TEST(RecordingByteSourceTest, BytesReadOnceStayAsTheyWere) {
 TEST(RecordingByteSourceTest, ReadsEndAtTheGivenSizeOrTheFileEnd) {
   const std::string file = "0123456789abcdefghij";
   const struct { std::uint64_t size, offset, asked; const char* read; } rows[] = {
-      {12, 8, 10, "89ab"}, {12, 12, 5, ""}, {12, 40, 5, ""},  // the file has grown since
-      {30, 16, 10, "ghij"}, {30, 25, 3, ""},                    // the file has shrunk
+      // Size 12: the file has grown since its size was taken. Size 30: it has shrunk.
+      {12, 8, 10, "89ab"}, {12, 12, 5, ""}, {12, 40, 5, ""},
+      {30, 16, 10, "ghij"}, {30, 25, 3, ""},
   };
   for (const auto& row : rows) {
     MemoryByteSource inner(file.data(), file.size());

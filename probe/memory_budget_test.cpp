@@ -28,12 +28,15 @@ TEST(MemoryBudgetTest, JobsLargeAndSmallKeepTheLimitAndAllFinish) {
       if (!grant.GrowTo(size)) return size;
       {
         const std::lock_guard<std::mutex> lock(mutex);
-        in_use += size, ++running;
+        in_use += size;
+        ++running;
         if (in_use > kLimit && running > 1) faults.push_back(std::to_string(in_use) + " in use");
       }
       std::this_thread::yield();  // let others overlap
       const std::lock_guard<std::mutex> lock(mutex);
-      in_use -= size, --running, ++finished;
+      in_use -= size;
+      --running;
+      ++finished;
       return 0;
     });
   };

@@ -48,7 +48,9 @@ std::string Books(const std::vector<CodebookShape>& books) {
 // Where page `page` of `stream` starts.
 std::size_t PageStart(const std::string& stream, std::size_t page) {
   const std::vector<CraftedPage> pages = ParsePages(stream);
-  return JoinPages({pages.begin(), pages.begin() + page}).size();
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < page; ++i) start += pages[i].size();
+  return start;
 }
 
 // `stream` with page `page`'s flags (at 5) or another header byte set to `value`.

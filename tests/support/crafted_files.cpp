@@ -1,16 +1,23 @@
 #include "tests/support/crafted_files.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 // The Ogg checksum: CRC-32 with polynomial 0x04C11DB7, no reflection, starting from 0.
+// A table a byte at a time: the benchmarks' files run to hundreds of MiB.
 std::uint32_t OggChecksum(std::string_view bytes) {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      t[i] = i << 24;
+      for (int k = 0; k < 8; ++k) t[i] = (t[i] << 1) ^ ((t[i] >> 31) * 0x04C11DB7u);
+    }
+    return t;
+  }();
   std::uint32_t crc = 0;
-  for (const char c : bytes) {
-    crc ^= std::uint32_t{static_cast<std::uint8_t>(c)} << 24;
-    for (int k = 0; k < 8; ++k) crc = (crc << 1) ^ ((crc >> 31) * 0x04C11DB7u);
-  }
+  for (const char c : bytes) crc = (crc << 8) ^ table[(crc >> 24) ^ static_cast<std::uint8_t>(c)];
   return crc;
 }
 

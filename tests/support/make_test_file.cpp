@@ -54,8 +54,9 @@ std::string ReadFile(const std::string& path) {
 }
 
 using Piece = std::pair<std::uint64_t, std::string>;
-// A file: bytes at offsets, the rest holes up to the end of the last piece, sparse where the
-// file system allows, so that files of many GiB cost no disk. A string is the whole file.
+// A file: bytes at offsets, the rest holes up to the furthest end of a piece (an empty piece
+// sets the size), sparse where the file system allows, so that files of many GiB cost no
+// disk. A string is the whole file.
 struct Pieces {
   Pieces(std::string bytes) : list{{0, std::move(bytes)}} {}  // NOLINT(runtime/explicit)
   Pieces(std::initializer_list<Piece> pieces) : list(pieces) {}
@@ -160,7 +161,8 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   // Bits past the setup header's end read as 0.
   out["setup-cut"] = with(comment, setup.substr(0, setup.size() - 1));
   // Serial numbers are never compared.
-  (out["other-serial"] = pages)[1].serial ^= 0x5A5A;
+  out["other-serial"] = pages;
+  out["other-serial"][1].serial ^= 0x5A5A;
   // Mishandled: the comment count read past the packet's end, where the decoder shifts -1.
   out["vendor-past-end"] = with(std::string(comment).replace(7, 4, Le(comment.size(), 4)), setup);
   // The end of packet (-1) read as the framing byte has its low bit set.
@@ -247,7 +249,8 @@ void MakeLimits(const std::string& source, const std::string& folder,
        [&] { return Riff(repeat(ChunkHeader("JUNK", 0), 12500000) + pcm); }},
       {"wave-64K-spaced-chunks.wav", [&] {  // every chunk header a new read
          Pieces file = {{0, RiffSized(0xFFFFFFF0, fmt)}, {0xFFFFFFF8, ""}};
-         for (std::uint64_t at = 12 + fmt.size(); at + 65536 < 0xFFFFFFF0; at += 65536) {
+         for (std::uint64_t at = file.list[0].second.size(); at + 65536 < 0xFFFFFFF0;
+              at += 65536) {
            file.list.emplace_back(at, ChunkHeader("JUNK", 65528));
          }
          return file;

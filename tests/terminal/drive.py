@@ -111,9 +111,14 @@ class Run:
         sgr = re.findall(rb'\x1b\[[0-9;]*m', self.shown)
         if sgr and sgr[-1] != b'\x1b[0m':
             raise Failure(f'colours left on: {sgr[-1]!r}')
-        saved = re.findall(rb'\x1b\[2[23];0t', self.shown)  # title stack: save 22, restore 23
-        if saved[-1:] == [b'\x1b[22;0t'] or saved.count(b'\x1b[22;0t') != len(saved) / 2:
-            raise Failure(f'title not given back: {saved!r}')
+        # The title stack: each save (22) restored (23) once, never a restore before its save.
+        depth = 0
+        for escape in re.findall(rb'\x1b\[2[23];0t', self.shown):
+            depth += 1 if escape == b'\x1b[22;0t' else -1
+            if depth not in (0, 1):
+                raise Failure(f'title stack taken {"below" if depth < 0 else "above"} its start')
+        if depth != 0:
+            raise Failure('title not given back')
 
     def given_back(self, _):
         self.reset(_)
@@ -180,7 +185,8 @@ def main():
     failed = 0
     with tempfile.TemporaryDirectory() as work:
         # Brevane opens its config file: a stand-in takes the editor's place.
-        open(f'{work}/xdg-open', 'w').write('#!/bin/sh\n')
+        with open(f'{work}/xdg-open', 'w') as editor:
+            editor.write('#!/bin/sh\n')
         os.chmod(f'{work}/xdg-open', 0o755)
         os.environ['PATH'] = work + os.pathsep + os.environ['PATH']
         for what, steps in found:

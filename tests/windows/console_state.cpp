@@ -36,8 +36,8 @@ std::string FindText(HANDLE output, const CONSOLE_SCREEN_BUFFER_INFOEX& info,
     std::vector<WORD> attributes(text.size(), 0);
     (void)ReadConsoleOutputAttribute(output, attributes.data(), static_cast<DWORD>(text.size()),
                                      {static_cast<SHORT>(column), row}, &read);
-    const bool one = std::count(attributes.begin(), attributes.end(), attributes[0]) ==
-                     static_cast<std::ptrdiff_t>(attributes.size());
+    const bool one = std::all_of(attributes.begin(), attributes.end(),
+                                 [&](WORD attribute) { return attribute == attributes[0]; });
     return std::string(InWindow(info, 0, row) ? "whole, in view" : "whole, out of view") +
            (one ? ", attribute " + std::to_string(attributes[0]) : ", mixed attributes");
   }
