@@ -80,6 +80,8 @@ class OggPacketReader final : public OggPageInput {
     bool last_seg;
     int bytes_in_seg;
     bool false_end;
+
+    bool operator==(const Place& other) const;
   };
   Place Here() const;
   void GoBack(const Place& place);

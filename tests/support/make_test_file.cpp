@@ -160,6 +160,8 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   std::map<std::string, std::vector<CraftedPage>> out;
   // Bits past the setup header's end read as 0.
   out["setup-cut"] = with(comment, setup.substr(0, setup.size() - 1));
+  // Mishandled: cut early by a page not marked as going on, its first audio packet too.
+  out["setup-cut-unflagged"] = SetupCutUnflagged(ogg.headers[0], comment);
   // Serial numbers are never compared.
   out["other-serial"] = pages;
   out["other-serial"][1].serial ^= 0x5A5A;
