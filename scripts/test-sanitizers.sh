@@ -14,6 +14,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build-asan -j2
 # Leaks count as failures; a report names the program and the input. AddressSanitizer reserves
 # terabytes of address space up front, so no case can run under an address-space limit.
-export CASES_NO_ULIMIT=1 ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1" \
+export CASES_NO_ADDRESS_LIMIT=1 ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build-asan --no-tests=error --output-on-failure -j2

@@ -12,6 +12,7 @@ chunk() { make_test_file chunk "$@"; }; fmt() { make_test_file fmt "$@"; }
 riff() { make_test_file riff "$@"; }; wave() { make_test_file wave "$@"; }
 
 case $1 in
+  lister_file_size_limit) for i in $(seq -w 20); do wave in/t$i.wav 1000 5668; done ;;
   lister_order) wave in/b.wav 8000 12345; wave in/A.wav 8000 16000; mkdir in/x in/y; wave in/x/same.wav 8000 26000; wave in/y/same.wav 8000 16000 ;;
   generator_taken) wave in/outro.wav 1000 5668; cp "$data/vorbis_stereo_44k.ogg" in/intro.ogg; printf taken >app/config.cpp ;;
   # Three folders of 100 tracks, measured on several threads: where names meet, the later folder
@@ -34,7 +35,7 @@ case $1 in
   generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
-  closed_descriptors | generator_closed_output | generator_full_disk | generator_help | generator_no_dev_null | generator_no_editor | \
+  closed_descriptors | generator_closed_output | generator_full_disk | generator_help | generator_no_dev_null | generator_no_editor | generator_file_size_limit | \
     windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_folder_case) mkdir in/Music; wave in/Music/a.wav 8000 8000; wave in/Music/b.wav 8000 4000 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
