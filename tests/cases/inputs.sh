@@ -106,6 +106,10 @@ print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, 
   probe_edges) cd in; ogg=$data/vorbis_stereo_44k.ogg; starts() { for i in {1..7700}; do printf "OggS\\$1\377\377\377\377"; done; }
     head -c 4402 "$ogg" >cut.ogg; { cat "$ogg"; starts 1; } >other-version.ogg; { cat "$ogg"; starts 0; head -c 65536 /dev/zero | tr '\0' a; } >starts-then-64k.ogg
     { chunk RIFF 4294967295 ''; printf WAVE; fmt 1 2 44100 16; chunk JUNK 4294967040 ''; } >far-data.wav; chunk data 1000000 '' | dd of=far-data.wav bs=1 seek=4294967084 conv=notrunc status=none ;;
+  # Twelve small files whose decoder takes 60 MiB each; WAVE and Ogg files for few descriptors.
+  lister_memory_group | lister_address_limit) make_test_file limits "$data/vorbis_stereo_44k.ogg" in ogg-60MiB-comment-past-end.ogg
+    for i in {01..12}; do cp in/ogg-60MiB-comment-past-end.ogg in/c$i.ogg; done; rm in/ogg-60MiB-comment-past-end.ogg ;;
+  lister_few_descriptors | lister_no_threads) for i in {01..40}; do cp "$data/vorbis_stereo_44k.ogg" in/o$i.ogg; wave in/w$i.wav 8000 $((10#$i * 400)); done ;;
   # Files crafted to make a reader or the decoder walk, search or allocate for long.
   probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; make_test_file limits "$data/vorbis_stereo_44k.ogg" in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
 esac

@@ -150,6 +150,19 @@ launch_wine() {
   [ ! -f "$dir/no-editor" ] || system_notepad || exit 1
 }
 
+# A new memory control group of $1 MiB: its folder, or failure where none can be made.
+memory_group() {
+  local top path=$(awk -F: '$2 ~ /(^|,)memory(,|$)/ { print $3 }' /proc/self/cgroup)
+  for top in /sys/fs/cgroup /sys/fs/cgroup/unified; do
+    grep -qw memory "$top/cgroup.subtree_control" 2>/dev/null &&
+      mkdir "$top/cases-$$" 2>/dev/null && echo $(($1 << 20)) >"$top/cases-$$/memory.max" &&
+      echo "$top/cases-$$" && return
+  done
+  top=/sys/fs/cgroup/memory${path%/}
+  [ -n "$path" ] && mkdir "$top/cases-$$" 2>/dev/null &&
+    echo $(($1 << 20)) >"$top/cases-$$/memory.limit_in_bytes" && echo "$top/cases-$$"
+}
+
 # Runs the native program with a stand-in xdg-open on PATH, and whatever the case's markers ask.
 launch_native() {
   local part=$scratch/tools/editor.part
@@ -172,6 +185,14 @@ launch_native() {
       skip "an empty /dev needs a private mount namespace (root, outside a chroot)" \
         "$(ischroot || echo root)" || return
     wrap=(unshare -m sh -c 'mount -t tmpfs none /dev && exec "$@"' sh)
+  fi
+  # A memory control group of the case's size around the program (cgroup v2, else v1).
+  if [ -f "$dir/memory" ]; then
+    # Root may skip it only where the system offers no memory controller at all.
+    group=$(memory_group "$(<"$dir/memory")") ||
+      skip "no memory control group can be made (needs root)" "$(grep -qsw memory \
+        /proc/self/cgroup /sys/fs/cgroup/cgroup.controllers && echo root)" || return
+    wrap=(sh -c 'echo $$ >"$0/cgroup.procs" && exec "$@"' "$group" "${wrap[@]}")
   fi
   # Input files held under a write lease by another process, which lets go when asked.
   local holder='' leases=$scratch/leases
@@ -243,7 +264,8 @@ compare() {
 }
 
 run_case() {
-  local dir=$1 ok=1 status=0 mounted='' program exe app in_path app_path closed='' stdin=/dev/null
+  local dir=$1 ok=1 status=0 mounted='' group='' program exe app in_path app_path closed=''
+  local stdin=/dev/null
   local -a argv=()
   name=${dir##*/} scratch=$work/${dir##*/}
   local out=$scratch/got/stdout err=$scratch/stderr
@@ -252,6 +274,7 @@ run_case() {
     { elsewhere=$((elsewhere + 1)); return; }
   setup && $launch && [ "$ok" != skip ] && compare
   [ -z "$mounted" ] || umount "$mounted"
+  [ -z "$group" ] || rmdir "$group"
   case $ok in
     1) passed=$((passed + 1)); rm -rf "$scratch" ;;
     skip) skipped=$((skipped + 1)) ;;

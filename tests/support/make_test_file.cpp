@@ -266,6 +266,10 @@ void MakeLimits(const std::string& source, const std::string& folder,
       // Beyond the area once each is held.
       {"ogg-64MiB-65000-comments.ogg", [&] { return heavy_comments(64); }},
       {"ogg-setup-at-caps.ogg", [&] { return relace(ogg.headers[1], heavy_setup); }},
+      // 5 KB whose one comment runs 60 MiB past the packet's end: the decoder fills that much.
+      {"ogg-60MiB-comment-past-end.ogg", [&] {
+         return relace("\x03vorbis" + Le(1, 4) + "x" + Le(1, 4) + Le(60 << 20, 4) + "x", setup);
+       }},
       // Comments filling the headers, almost 1 MiB skipped before the first audio packet, false
       // page starts at the end for the last-page search.
       {"ogg-16MiB-everything-at-caps.ogg", [&] {
