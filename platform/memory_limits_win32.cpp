@@ -1,5 +1,7 @@
 #include <windows.h>
 
+// The process counters from kernel32 (Windows 7 on), not from psapi.dll.
+#define PSAPI_VERSION 2
 #include <psapi.h>
 
 #include <algorithm>
@@ -26,7 +28,7 @@ std::uint64_t MemoryRoom() {
   if ((flags & JOB_OBJECT_LIMIT_PROCESS_MEMORY) != 0) {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    const bool counted = K32GetProcessMemoryInfo(
+    const bool counted = GetProcessMemoryInfo(
         GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
         sizeof counters);
     room = std::min(room, Left(job.ProcessMemoryLimit, counted ? counters.PrivateUsage : 0));
