@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_io.h"
+#include "probe/decoder_memory.h"
 
 // Sequential reading with seeking, over a file or over bytes in memory, so that the same
 // chunk-walking code runs on disk files and on byte arrays built by tests or a fuzzer.
@@ -118,13 +119,20 @@ class RecordingByteSource : public ByteSource {
   bool refused() const { return refused_; }
 
  private:
-  // Bytes kept from `start` on, in blocks of kBlockBytes (the last one filled in part), so
-  // that the memory grows without copying.
+  // Bytes kept from `start` on, in blocks: kBlocks of kBlockBytes, then blocks of
+  // kLargeBlockBytes (the last one filled in part), so that the memory grows without copying.
   struct Run {
     std::uint64_t end;
-    std::vector<std::unique_ptr<std::uint8_t[]>> blocks;
+    std::vector<DecoderMemory> blocks;
   };
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 16;
+  static constexpr std::size_t kBlocks = 64;
+  static constexpr std::size_t kLargeBlockBytes = kBlocks * kBlockBytes;
+  // The block holding the byte `from` bytes into a run, and where in it.
+  static std::size_t BlockOf(std::uint64_t from, std::size_t* within);
+  static std::size_t BlockBytes(std::size_t block) {
+    return block < kBlocks ? kBlockBytes : kLargeBlockBytes;
+  }
 
   // Keeps `size` bytes read at `offset`, where nothing is kept yet: after the run that ends
   // there, or in a new run. Returns how many it kept: fewer when memory ran out.
