@@ -131,7 +131,7 @@ std::u16string NotMeasuredReason(const std::u16string& path) {
     case PathKind::kFolder:
       return u"a folder with no files directly in it; its subfolders are not searched";
     case PathKind::kOther:
-      return u"not a regular file (a device, pipe or socket); save the audio as a file";
+      return u"a device, pipe or socket, not a file";
     case PathKind::kReadableFile:
       break;
   }
@@ -150,7 +150,7 @@ std::u16string NotMeasuredReason(const std::u16string& path) {
     case ContentKind::kUnknown:
       break;
   }
-  return u"not audio: neither WAVE nor Ogg Vorbis, nor another known audio format";
+  return u"not audio: no known audio format";
 }
 
 void WriteNotMeasuredReasons(ConsoleOutput& console, const DurationTable& table,

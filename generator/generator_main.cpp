@@ -72,8 +72,8 @@ void Generate(ConsoleOutput& console, const std::u16string& arg0,
                                    : u"; no text editor could be started."));
     if (all_measured && warnings.empty()) {
       WriteNote(console,
-                u"Next: before packing, set TRACK_PATH to the tracks' folder in the mod and add "
-                u"the TRACK_NAME keys to the mod's string table; see " +
+                u"Next: before packing, set TRACK_PATH to the mod's folder and add the "
+                u"TRACK_NAME keys to the mod's string table; see " +
                     ManualPlace(u"brevane", arg0) + u".");
     }
   } else {
