@@ -61,10 +61,10 @@ skip() {
 
 # Makes the scratch folders, the inputs and the arguments (argv) the program gets.
 setup() {
-  # Sanitizer builds reserve terabytes up front, beyond any limit: their run sets
-  # CASES_NO_ADDRESS_LIMIT.
-  [ -z "${CASES_NO_ADDRESS_LIMIT:-}" ] || ! grep -q -- --as "$dir/limits" 2>/dev/null ||
-    skip "needs an address-space limit" || return
+  # Sanitizer builds reserve terabytes up front and check memory through pipes, beyond any
+  # address-space or descriptor limit: their run sets CASES_SANITIZED.
+  [ -z "${CASES_SANITIZED:-}" ] || ! grep -qE -- '--(as|nofile)' "$dir/limits" 2>/dev/null ||
+    skip "needs an address-space or descriptor limit" || return
   mkdir -p "$scratch/in" "$scratch/tools" "$scratch/got/out" "$scratch/expected/out"
   # app is the program's folder, or a link to it where it lies deeper than 260 characters.
   app=$scratch/app
