@@ -34,6 +34,8 @@ case $1 in
   lister_posix_names) cd in; wave $'\xff\xfe-raw.wav' 8000 12345; wave $'tab\there.wav' 8000 16000; wave 'in\empty.wav' 8000 0; wave $'line\nbreak.wav' 8000 4000; wave $'esc\x1b[2J.wav' 8000 8000 ;;
   generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
+  # Tracks of 0.00 seconds are tracks: an empty WAVE and one of 4 ms.
+  generator_zero_duration) wave in/empty.wav 8000 0; wave in/short.wav 8000 32 ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
   closed_descriptors | generator_closed_output | generator_full_disk | generator_help | generator_no_dev_null | generator_no_editor | generator_file_size_limit | \
     windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
