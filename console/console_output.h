@@ -12,8 +12,7 @@ class ConsoleOutput {
   // Styles the console window (colours, title, cursor, and on Windows font, palette, buffer,
   // window size and icon) and returns the output every later call goes through. Decides once
   // whether output is a console or terminal (coloured) or redirected (plain text, no escapes).
-  // On POSIX it also makes a write to a pipe whose reader has gone fail quietly instead of
-  // ending the process (SIGPIPE is ignored from then on), and, on a terminal, gives the
+  // On POSIX, on a terminal, it also gives the
   // terminal back (colours, and the pause's key mode) before the program ends by SIGINT,
   // SIGTERM, SIGHUP or SIGQUIT or stops by SIGTSTP, taking it again when continued in the
   // foreground. On Windows it first notes what the styling changes, to give it back when the

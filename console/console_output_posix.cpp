@@ -104,9 +104,6 @@ void PosixConsole::Pause() {
 }  // namespace
 
 std::unique_ptr<ConsoleOutput> ConsoleOutput::SetUp(std::u16string_view title) {
-  // A reader that went away makes later writes fail quietly, as on Windows, instead of
-  // ending the program before its pause.
-  ::signal(SIGPIPE, SIG_IGN);
   // Decided once: a terminal gets colours, title and cursor escapes; anything else (a pipe, a
   // file) gets the plain UTF-8 texts only.
   return std::make_unique<PosixConsole>(title, ::isatty(kOutput) == 1, ::isatty(kInput) == 1);

@@ -25,12 +25,28 @@ std::vector<float> MeasureConcurrently(
   };
   const std::size_t most = std::min<std::size_t>(std::max(threads, 1u), paths.size());
   RunOnThreads(static_cast<unsigned>(most), work);
+  // A file may have failed for want of what the others held at the time (memory, descriptors):
+  // measured again alone, it gets the line one thread would give it, whatever ran beside it.
+  if (most > 1) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      if (results[i] < 0.0f) results[i] = measure(paths[i]);
+    }
+  }
   return results;
 }
 
+unsigned MeasuringThreads(unsigned processors, std::uint64_t budget_limit,
+                          std::uint64_t first_grant) {
+  const std::uint64_t fit =
+      first_grant == 0 ? 1 : std::max<std::uint64_t>(1, budget_limit / first_grant);
+  return static_cast<unsigned>(std::min<std::uint64_t>({processors, kMaxMeasuringThreads, fit}));
+}
+
 std::vector<float> MeasurePaths(const std::vector<std::u16string>& paths) {
+  // The limits are read before any thread runs.
+  const MemoryBudget& budget = DecoderMemoryBudget();
   return MeasureConcurrently(
-      paths, std::min(UsableProcessorCount(), kMaxMeasuringThreads),
+      paths, MeasuringThreads(UsableProcessorCount(), budget.limit(), budget.first_grant()),
       [](const std::u16string& path) { return DurationProbe(path); },
       [](const std::u16string& path) { ReadAheadFileEnds(path, kReadAheadBytes); });
 }

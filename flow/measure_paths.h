@@ -24,12 +24,21 @@ inline constexpr unsigned kMaxMeasuringThreads =
 // than there are paths), each taking the next path no thread has taken yet. Returns the results
 // in the order of `paths`, whatever order the calls end in. When a path is taken, the path
 // `kReadAheadPaths` after it is given to `read_ahead`; the first `kReadAheadPaths` are given
-// before any is taken. Both functions are called from several threads at once.
+// before any is taken. Both functions are called from several threads at once. With more than
+// one thread, a path whose result is negative is measured once more, alone, after all others:
+// its result is the second one.
 std::vector<float> MeasureConcurrently(
     const std::vector<std::u16string>& paths, unsigned threads,
     const std::function<float(const std::u16string&)>& measure,
     const std::function<void(const std::u16string&)>& read_ahead);
 
+// Threads for `processors` processors under a memory budget of `budget_limit` bytes whose
+// grants start at `first_grant`: one per processor, at most kMaxMeasuringThreads, and no more
+// than first grants fit in the budget, at least one.
+unsigned MeasuringThreads(unsigned processors, std::uint64_t budget_limit,
+                          std::uint64_t first_grant);
+
 // DurationProbe of every path, in the order of `paths`, measured on the processors this process
-// may use (at most kMaxMeasuringThreads), with the ends of the files ahead read into the cache.
+// may use (MeasuringThreads, with the programs' budget), with the ends of the files ahead read
+// into the cache.
 std::vector<float> MeasurePaths(const std::vector<std::u16string>& paths);

@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
 
-// Paths of one code unit each, 0, 1, ..., whose measure is their number. With several threads,
+// Paths of one code unit each, 0, 1, ..., whose measure is their number, but negative on its
+// first call for every third path and on every call for every seventh. With several threads,
 // each even path's call ends only after the next path's has ended, so calls end out of order;
 // every path must be read ahead once (before its call starts when one thread measures; with
 // several, the thread that gives it may be overtaken, which a hint allows), and no more calls
-// run at once than threads allowed.
+// run at once than threads allowed. With several threads a negative result is measured once
+// more, alone; with one, it stands.
 TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
   const struct {
     unsigned threads;
@@ -25,7 +28,7 @@ TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<bool> ended(c.paths, false);
-    std::vector<int> read_ahead(c.paths, 0);
+    std::vector<int> read_ahead(c.paths, 0), calls(c.paths, 0), calls_not_alone(c.paths, 0);
     std::vector<bool> read_ahead_late(c.paths, false);
     int running = 0, most_running = 0;
     const auto measure = [&](const std::u16string& path) {
@@ -33,13 +36,18 @@ TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
       std::unique_lock<std::mutex> lock(mutex);
       most_running = std::max(most_running, ++running);
       if (read_ahead[index] == 0) read_ahead_late[index] = true;
-      if (c.threads > 1 && index % 2 == 0 && index + 1 < c.paths) {
-        changed.wait(lock, [&] { return ended[index + 1]; });
+      // Bounded: a thread the system did not start leaves the next path to this one.
+      if (c.threads > 1 && index % 2 == 0 && index + 1 < c.paths && calls[index] == 0 &&
+          !changed.wait_for(lock, std::chrono::seconds(60), [&] { return ended[index + 1]; })) {
+        ADD_FAILURE() << "path " << index << " waited 60 s for path " << index + 1;
       }
+      if (running > 1) ++calls_not_alone[index];
+      const bool fails = index % 7 == 6 || (index % 3 == 2 && calls[index] == 0);
+      ++calls[index];
       ended[index] = true;
       --running;
       changed.notify_all();
-      return static_cast<float>(index);
+      return fails ? -1.0f : static_cast<float>(index);
     };
     const auto ahead = [&](const std::u16string& path) {
       const std::lock_guard<std::mutex> lock(mutex);
@@ -47,8 +55,13 @@ TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
     };
     const std::vector<float> results = MeasureConcurrently(paths, c.threads, measure, ahead);
     ASSERT_EQ(c.paths, results.size());
+    const bool several = c.threads > 1 && c.paths > 1;
     for (std::size_t i = 0; i < c.paths; ++i) {
-      EXPECT_EQ(static_cast<float>(i), results[i]) << "path " << i;
+      const bool fails_first = i % 7 == 6 || i % 3 == 2;
+      const float expected = i % 7 == 6 || (!several && fails_first) ? -1.0f : float(i);
+      EXPECT_EQ(expected, results[i]) << "path " << i;
+      EXPECT_EQ(several && fails_first ? 2 : 1, calls[i]) << "path " << i;
+      EXPECT_GE(1, calls_not_alone[i]) << "path " << i << " measured again beside another";
       EXPECT_EQ(1, read_ahead[i]) << "path " << i;
       EXPECT_FALSE(c.threads <= 1 && read_ahead_late[i]) << "path " << i;
     }

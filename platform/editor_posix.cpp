@@ -57,8 +57,10 @@ bool OpenInTextEditor(const std::u16string& path) {
       const unsigned keep = static_cast<unsigned>(report[1]);
       if (keep > first) (void)::close_range(first, keep - 1, 0);
       (void)::close_range(keep >= first ? keep + 1 : first, ~0U, 0);
-      // The console ignores SIGPIPE for itself; an ignored signal would survive the exec.
-      ::signal(SIGPIPE, SIG_DFL);
+      // The program ignores SIGPIPE and SIGXFSZ for itself; an ignored signal would survive
+      // the exec.
+      (void)::signal(SIGPIPE, SIG_DFL);
+      (void)::signal(SIGXFSZ, SIG_DFL);
       ::execvp(program, argv);
       ReportFailure(report[1]);
       ::_exit(127);

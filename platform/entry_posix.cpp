@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,11 @@ void FillStandardDescriptors() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Output that cannot be written fails as a write (EPIPE: the reader went away; EFBIG: past
+  // the file size limit) and is reported as one, instead of ending the program mid-table and
+  // leaving a half-written file behind.
+  (void)::signal(SIGPIPE, SIG_IGN);
+  (void)::signal(SIGXFSZ, SIG_IGN);
   FillStandardDescriptors();
   std::vector<std::u16string> args;
   args.reserve(argc > 0 ? static_cast<std::size_t>(argc) : 0);

@@ -65,7 +65,8 @@ bool WriteAt(int fd, const std::uint8_t* bytes, std::size_t size, std::uint64_t 
 // A file in memory of `size` bytes, all zeros, that only this process holds; -1 where the system
 // has none (before Linux 3.17, or a sandbox that forbids it) or cannot make one that large.
 int CreateMemoryFile(std::uint64_t size) {
-  // Growing a file beyond the file size limit raises SIGXFSZ, which ends the process.
+  // Growing a file beyond the file size limit raises SIGXFSZ, which ends a process that does
+  // not ignore it (the programs do; the tests of this library need not).
   rlimit limit;
   if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
       (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&

@@ -19,3 +19,8 @@ DecoderMemory AllocateDecoderMemory(std::size_t size);
 // Gives the memory the heap holds free back to the system (where the platform allows), so
 // that what one large file used and freed is not kept for the thread that measured it.
 void ReturnFreedMemory();
+
+// Makes every thread take its heap memory from one heap where the platform gives each thread a
+// heap of its own (glibc reserves 64 MiB of address space for each): under a memory limit those
+// would take the room the memory budget counts on, and keep what one thread freed from others.
+void ShareOneHeap();

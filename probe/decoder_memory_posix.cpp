@@ -33,3 +33,5 @@ void ReturnFreedMemory() {
   // come from there in 64 KiB blocks.
   (void)::malloc_trim(0);
 }
+
+void ShareOneHeap() { (void)::mallopt(M_ARENA_MAX, 1); }

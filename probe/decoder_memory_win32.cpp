@@ -12,3 +12,6 @@ DecoderMemory AllocateDecoderMemory(std::size_t size) {
 void DecoderMemoryRelease::operator()(char* memory) const { delete[] memory; }
 
 void ReturnFreedMemory() { (void)_heapmin(); }
+
+// The C runtime's heap is already the process's one heap.
+void ShareOneHeap() {}

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/memory_limits.h"
+#include "probe/decoder_memory.h"
+
 MemoryBudget::MemoryBudget(std::uint64_t limit, std::uint64_t first_grant)
     : limit_(limit), first_grant_(std::min(first_grant, limit)) {}
 
@@ -48,8 +51,22 @@ bool MemoryBudget::Grant::GrowTo(std::uint64_t total) {
   return true;
 }
 
+std::uint64_t DecoderBudgetLimit(std::uint64_t room) {
+  return room > kReservedBytes ? std::min(kDecoderBudgetBytes, room - kReservedBytes) : 0;
+}
+
+namespace {
+
+std::uint64_t LimitFromTheProcessLimits() {
+  const std::uint64_t room = MemoryRoom();
+  if (room != kNoMemoryLimit) ShareOneHeap();
+  return DecoderBudgetLimit(room);
+}
+
+}  // namespace
+
 MemoryBudget& DecoderMemoryBudget() {
-  static MemoryBudget budget(kDecoderBudgetBytes, kDecoderFirstGrantBytes);
+  static MemoryBudget budget(LimitFromTheProcessLimits(), kDecoderFirstGrantBytes);
   return budget;
 }
 

@@ -25,6 +25,7 @@ class MemoryBudget {
   // held, and grants them. The caller must hold no grant from this budget meanwhile.
   Grant Acquire(std::uint64_t bytes);
 
+  std::uint64_t limit() const { return limit_; }
   std::uint64_t first_grant() const { return first_grant_; }
   // The most bytes held at once so far: at most the limit, unless one grant alone held more.
   std::uint64_t peak() const;
@@ -69,9 +70,16 @@ class MemoryBudget::Grant {
 // The budget of the programs' files: 128 MiB, whatever the number of processors, 8 MiB to
 // start with. A real file's decoder takes 0.1 to 2 MiB, and the bytes kept for it are its
 // headers (cover art included) and 64 KiB from its end; a file with 63 MiB of cover art
-// needs about 130 MiB and runs alone.
+// needs about 130 MiB and runs alone. Under a memory limit (a container's, an address-space
+// limit) it is what the limit leaves, less kReservedBytes for the rest of the program: its
+// threads' stacks and buffers, the heap, the console.
 inline constexpr std::uint64_t kDecoderBudgetBytes = std::uint64_t{128} << 20;
 inline constexpr std::uint64_t kDecoderFirstGrantBytes = std::uint64_t{8} << 20;
+inline constexpr std::uint64_t kReservedBytes = std::uint64_t{32} << 20;
+// The budget's limit when the process's limits leave it `room` bytes (MemoryRoom).
+std::uint64_t DecoderBudgetLimit(std::uint64_t room);
+// The programs' budget, its limit read from the process's limits on the first call. Under a
+// limit, threads then share one heap (ShareOneHeap).
 MemoryBudget& DecoderMemoryBudget();
 
 // Runs `attempt` with a grant from `budget`, first of budget.first_grant() bytes, until it is

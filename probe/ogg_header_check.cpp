@@ -116,7 +116,7 @@ OggHeaderVerdict WalkToFirstAudioPacket(OggPacketReader& reader) {
 }
 
 OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_area,
-                              VorbisSetupMemo* memo) {
+                              VorbisSetupMemo* memo, OggPacketReader::Place* after_setup) {
   reader.CountPages(kMaxVorbisHeaderBytes);
   VorbisIdentification identification;
   OggHeaderVerdict verdict = CheckIdentification(reader, identification);
@@ -131,6 +131,7 @@ OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_ar
   // A page past the cap stopped the reading: what followed was not the decoder's.
   if (reader.over_cap()) return OggHeaderVerdict::kHeadersTooLarge;
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
+  if (after_setup != nullptr) *after_setup = reader.Here();
   reader.CountPages(kMaxFirstAudioBytes);
   verdict = WalkToFirstAudioPacket(reader);
   if (reader.over_cap()) return OggHeaderVerdict::kHeadersTooLarge;
@@ -141,11 +142,12 @@ OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_ar
 }  // namespace
 
 OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t& decoder_area,
-                                       VorbisSetupMemo* memo) {
+                                       VorbisSetupMemo* memo,
+                                       OggPacketReader::Place* after_setup) {
   if (!source.Seek(0)) return OggHeaderVerdict::kBadPage;
   // The reader's 64 KiB buffer is kept off the stack of a Windows main thread. Short of
   // memory, the file is simply not given to the decoder.
   std::unique_ptr<OggPacketReader> reader(new (std::nothrow) OggPacketReader(source));
   if (reader == nullptr) return OggHeaderVerdict::kHeadersTooLarge;
-  return CheckHeaders(*reader, decoder_area, memo);
+  return CheckHeaders(*reader, decoder_area, memo, after_setup);
 }

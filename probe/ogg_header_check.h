@@ -4,6 +4,7 @@
 
 #include "probe/byte_source.h"
 #include "probe/ogg_caps.h"
+#include "probe/ogg_packet_reader.h"
 
 // A portable gate in front of the Ogg Vorbis decoder. It reads the Ogg pages that carry the
 // three Vorbis header packets (identification, comment, setup) exactly as the decoder reads
@@ -67,6 +68,9 @@ class VorbisSetupMemo;
 // the bytes of memory area the decoder takes to open the stream and decode its first audio
 // packet (DecoderAreaModel), and is unspecified otherwise. With `memo`, a setup header it
 // remembers is not walked again, and one the decoder accepts is remembered
-// (CheckVorbisSetupRemembered): the verdict and the area are the same.
+// (CheckVorbisSetupRemembered): the verdict and the area are the same. `after_setup`, when
+// given, receives where the reader stood after a setup header the decoder accepts, which is
+// also the same with and without the memo (a check for the tests).
 OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t& decoder_area,
-                                       VorbisSetupMemo* memo = nullptr);
+                                       VorbisSetupMemo* memo = nullptr,
+                                       OggPacketReader::Place* after_setup = nullptr);

@@ -122,6 +122,14 @@ OggPacketReader::Place OggPacketReader::Here() const {
           page_,     next_seg_, last_seg_, bytes_in_seg_, false_end_};
 }
 
+bool OggPacketReader::Place::operator==(const Place& other) const {
+  return over_cap == other.over_cap && counted == other.counted && cap == other.cap &&
+         position == other.position && eof == other.eof && page.flags == other.page.flags &&
+         page.segment_count == other.page.segment_count && page.lacing == other.page.lacing &&
+         next_seg == other.next_seg && last_seg == other.last_seg &&
+         bytes_in_seg == other.bytes_in_seg && false_end == other.false_end;
+}
+
 void OggPacketReader::GoBack(const Place& place) {
   over_cap_ = place.over_cap;
   counted_ = place.counted;
@@ -135,15 +143,20 @@ void OggPacketReader::GoBack(const Place& place) {
   false_end_ = place.false_end;
 }
 
+bool OggPacketReader::Buffered() const {
+  // GoBack may leave the position before the buffer.
+  return position_ >= buffer_start_ && position_ - buffer_start_ < buffer_size_;
+}
+
 bool OggPacketReader::NextByte(std::uint8_t& byte) {
-  if (position_ - buffer_start_ >= buffer_size_ && !Refill()) return false;
+  if (!Buffered() && !Refill()) return false;
   byte = buffer_[static_cast<std::size_t>(position_++ - buffer_start_)];
   return true;
 }
 
 void OggPacketReader::Consume(std::uint64_t size, std::string* copy) {
   while (size > 0) {
-    if (position_ - buffer_start_ >= buffer_size_ && !Refill()) {
+    if (!Buffered() && !Refill()) {
       eof_ = true;
       return;
     }

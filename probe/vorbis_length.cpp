@@ -58,7 +58,7 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
   // header bytes and an area as large (the decoder copies the comment header into it).
   if (input->cut_short()) return 2 * refused_bytes;
   if (!passed) return 0;
-  if (after_checks) after_checks();
+  after_checks();
   // Beyond the largest area the decoder still decides: the estimate may be a little high.
   std::uint64_t area_size = std::min(needed, kLargestDecoderArea);
   for (;;) {
@@ -94,8 +94,14 @@ float VorbisSeconds(FileByteSource& file, int& decoder_opens,
                     const std::function<void()>& after_checks, MemoryBudget& budget) {
   decoder_opens = 0;
   float seconds = -1.0f;
+  // A file that waits for memory is read and checked again: the hook runs after the first pass.
+  bool checked = false;
+  const std::function<void()> once = [&] {
+    if (!checked && after_checks) after_checks();
+    checked = true;
+  };
   RunWithinBudget(budget, [&](MemoryBudget::Grant& grant) {
-    const std::uint64_t need = MeasureWithin(file, grant, decoder_opens, after_checks, seconds);
+    const std::uint64_t need = MeasureWithin(file, grant, decoder_opens, once, seconds);
     // What a large file freed goes back to the system before its grant does: otherwise each
     // thread's heap would keep what its last large file used, and memory would grow with the
     // number of threads.

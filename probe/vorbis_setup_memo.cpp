@@ -65,16 +65,19 @@ OggHeaderVerdict CheckVorbisSetupRemembered(OggPacketReader& packet,
     if (verdict == OggHeaderVerdict::kSafe) packet.FlushPacket();
     return verdict;
   }
-  // The packet read to its end as the decoder reads what the walk leaves. The walk reads bits
-  // from the same bytes and stops reading at the same end, whatever ends the packet there (its
-  // last segment, a page not marked as going on, the end of the file, the cap): from there on
-  // it takes every bit as 0. So these bytes and the identification decide its answer, and the
-  // reader stands where it would after the walk. A packet too large to be remembered is not
-  // copied whole: the walk alone reads it.
+  // The packet read to its first end. Where that end is a true one (its last segment, a page
+  // that does not load, the cap) every later read is an end too, so the walk, which takes every
+  // bit as 0 from there on, reads only these bytes: they and the identification decide its
+  // answer, and the reader stands where it would after the walk and the decoder's flush. Not
+  // so where a page not marked as going on ends it early, or the file ends inside it: whether
+  // the walk meets that end decides where the decoder's flush stops, past it or there, and
+  // bytes read as zeros past the file's end are not an end of packet. Those packets, and those
+  // too large to be copied whole, are walked every time.
   const OggPacketReader::Place start = packet.Here();
   std::string bytes;
   const bool kept = packet.StartPacket() &&
-                    packet.FlushPacket(&bytes, VorbisSetupMemo::kMaxRememberedSetupBytes);
+                    packet.FlushPacket(&bytes, VorbisSetupMemo::kMaxRememberedSetupBytes) &&
+                    !packet.false_end() && !packet.eof();
   DecoderAreaModel setup(identification.channels, identification.short_block,
                          identification.long_block);
   if (kept && memo->Recall(identification, bytes, setup)) {

@@ -53,6 +53,8 @@ VorbisSetupMemo& SharedSetupMemo();
 // CheckVorbisSetup, then, when it answers kSafe, the decoder's reading of the rest of the
 // packet (OggPacketReader::FlushPacket): the same verdict, area and reader state as those two,
 // but where `memo` (when given) remembers the packet, it is read to its end without the walk.
+// Only packets that end where their last segment, the cap or the pages end, inside the file,
+// are remembered and recalled.
 OggHeaderVerdict CheckVorbisSetupRemembered(OggPacketReader& packet,
                                             const VorbisIdentification& identification,
                                             DecoderAreaModel& area, VorbisSetupMemo* memo);

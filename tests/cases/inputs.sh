@@ -12,6 +12,7 @@ chunk() { make_test_file chunk "$@"; }; fmt() { make_test_file fmt "$@"; }
 riff() { make_test_file riff "$@"; }; wave() { make_test_file wave "$@"; }
 
 case $1 in
+  lister_file_size_limit) for i in $(seq -w 20); do wave in/t$i.wav 1000 5668; done ;;
   lister_order) wave in/b.wav 8000 12345; wave in/A.wav 8000 16000; mkdir in/x in/y; wave in/x/same.wav 8000 26000; wave in/y/same.wav 8000 16000 ;;
   generator_taken) wave in/outro.wav 1000 5668; cp "$data/vorbis_stereo_44k.ogg" in/intro.ogg; printf taken >app/config.cpp ;;
   # Three folders of 100 tracks, measured on several threads: where names meet, the later folder
@@ -33,8 +34,11 @@ case $1 in
   lister_posix_names) cd in; wave $'\xff\xfe-raw.wav' 8000 12345; wave $'tab\there.wav' 8000 16000; wave 'in\empty.wav' 8000 0; wave $'line\nbreak.wav' 8000 4000; wave $'esc\x1b[2J.wav' 8000 8000 ;;
   generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
+  # Tracks of 0.00 seconds are tracks: an empty WAVE and one of 4 ms.
+  generator_zero_duration) wave in/empty.wav 8000 0; wave in/short.wav 8000 32 ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
-  closed_descriptors | generator_closed_output | generator_full_disk | generator_help | generator_no_dev_null | generator_no_editor | generator_read_only | \
+  closed_descriptors | generator_closed_output | generator_full_disk | generator_help | generator_no_dev_null | generator_no_editor | generator_file_size_limit | \
+    generator_read_only | \
     windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_folder_case) mkdir in/Music; wave in/Music/a.wav 8000 8000; wave in/Music/b.wav 8000 4000 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
@@ -112,6 +116,10 @@ print("METADATA_BLOCK_PICTURE=" + base64.b64encode(struct.pack(">II9s6I", 3, 9, 
   probe_edges) cd in; ogg=$data/vorbis_stereo_44k.ogg; starts() { for i in {1..7700}; do printf "OggS\\$1\377\377\377\377"; done; }
     head -c 4402 "$ogg" >cut.ogg; { cat "$ogg"; starts 1; } >other-version.ogg; { cat "$ogg"; starts 0; head -c 65536 /dev/zero | tr '\0' a; } >starts-then-64k.ogg
     { chunk RIFF 4294967295 ''; printf WAVE; fmt 1 2 44100 16; chunk JUNK 4294967040 ''; } >far-data.wav; chunk data 1000000 '' | dd of=far-data.wav bs=1 seek=4294967084 conv=notrunc status=none ;;
+  # Twelve small files whose decoder takes 60 MiB each; WAVE and Ogg files for few descriptors.
+  lister_memory_group | lister_address_limit) make_test_file limits "$data/vorbis_stereo_44k.ogg" in ogg-60MiB-comment-past-end.ogg
+    for i in {01..12}; do cp in/ogg-60MiB-comment-past-end.ogg in/c$i.ogg; done; rm in/ogg-60MiB-comment-past-end.ogg ;;
+  lister_few_descriptors | lister_no_threads) for i in {01..40}; do cp "$data/vorbis_stereo_44k.ogg" in/o$i.ogg; wave in/w$i.wav 8000 $((10#$i * 400)); done ;;
   # Files crafted to make a reader or the decoder walk, search or allocate for long.
   probe_limits | probe_limits_within_16mib) cp "$data"/../hostile/data/*.ogg in/; make_test_file limits "$data/vorbis_stereo_44k.ogg" in $(grep -E '^(wave|ogg)-' "$CASES/$1/args") ;;
 esac

@@ -19,14 +19,15 @@ failed=0 passed=0 skipped=0 elsewhere=0 root=0
 [ "$(id -u)" -ne 0 ] || root=1
 
 # Expected text, placeholders filled in; under Wine such a line's slashes become backslashes.
+# A last line without its line end (output cut short) stays so.
 from_placeholders() {
-  local line manual="man $program"
+  local line end='\n' manual="man $program"
   [ -z "$wine" ] || manual=@APP@/README.txt
-  while IFS= read -r line || [ -n "$line" ]; do
+  while IFS= read -r line || { [ -n "$line" ] && end=''; }; do
     line=${line//@MANUAL@/$manual}
     [[ -z $wine || $line != *@IN@* && $line != *@APP@* ]] || line=${line//\//\\}
     line=${line//@IN@/$in_path} line=${line//@VERSION@/$version}
-    printf '%s\n' "${line//@APP@/$app_path}"
+    printf "%s$end" "${line//@APP@/$app_path}"
   done
 }
 
@@ -62,9 +63,10 @@ skip() {
 
 # Makes the scratch folders, the inputs and the arguments (argv) the program gets.
 setup() {
-  # Sanitizer builds reserve terabytes up front, beyond any limit: their run sets CASES_NO_ULIMIT.
-  [ -z "${CASES_NO_ULIMIT:-}" ] || [ ! -f "$dir/ulimit" ] || skip "needs an address-space limit" ||
-    return
+  # Sanitizer builds reserve terabytes up front and check memory through pipes, beyond any
+  # address-space or descriptor limit: their run sets CASES_SANITIZED.
+  [ -z "${CASES_SANITIZED:-}" ] || ! grep -qE -- '--(as|nofile)' "$dir/limits" 2>/dev/null ||
+    skip "needs an address-space or descriptor limit" || return
   mkdir -p "$scratch/in" "$scratch/tools" "$scratch/got/out" "$scratch/expected/out"
   # app is the program's folder, or a link to it where it lies deeper than 260 characters.
   app=$scratch/app
@@ -154,6 +156,19 @@ launch_wine() {
   [ ! -f "$dir/no-editor" ] || system_notepad || exit 1
 }
 
+# A new memory control group of $1 MiB: its folder, or failure where none can be made.
+memory_group() {
+  local top path=$(awk -F: '$2 ~ /(^|,)memory(,|$)/ { print $3 }' /proc/self/cgroup)
+  for top in /sys/fs/cgroup /sys/fs/cgroup/unified; do
+    grep -qw memory "$top/cgroup.subtree_control" 2>/dev/null &&
+      mkdir "$top/cases-$$" 2>/dev/null && echo $(($1 << 20)) >"$top/cases-$$/memory.max" &&
+      echo "$top/cases-$$" && return
+  done
+  top=/sys/fs/cgroup/memory${path%/}
+  [ -n "$path" ] && mkdir "$top/cases-$$" 2>/dev/null &&
+    echo $(($1 << 20)) >"$top/cases-$$/memory.limit_in_bytes" && echo "$top/cases-$$"
+}
+
 # Runs the native program with a stand-in xdg-open on PATH, and whatever the case's markers ask.
 launch_native() {
   local part=$scratch/tools/editor.part
@@ -177,6 +192,14 @@ launch_native() {
         "$(ischroot || echo root)" || return
     wrap=(unshare -m sh -c 'mount -t tmpfs none /dev && exec "$@"' sh)
   fi
+  # A memory control group of the case's size around the program (cgroup v2, else v1).
+  if [ -f "$dir/memory" ]; then
+    # Root may skip it only where the system offers no memory controller at all.
+    group=$(memory_group "$(<"$dir/memory")") ||
+      skip "no memory control group can be made (needs root)" "$(grep -qsw memory \
+        /proc/self/cgroup /sys/fs/cgroup/cgroup.controllers && echo root)" || return
+    wrap=(sh -c 'echo $$ >"$0/cgroup.procs" && exec "$@"' "$group" "${wrap[@]}")
+  fi
   # Input files held under a write lease by another process, which lets go when asked.
   local holder='' leases=$scratch/leases
   if [ -f "$dir/lease" ]; then
@@ -187,10 +210,12 @@ launch_native() {
     [ "$(head -n 1 "$leases")" = held ] ||
       { kill $holder 2>/dev/null; wait $holder; skip "no write lease ($(head -n 1 "$leases"); needs root)" root; return; }
   fi
+  local -a limits=()
+  [ ! -f "$dir/limits" ] || read -ra limits <"$dir/limits"
+  [ ${#limits[@]} -eq 0 ] || limits=(prlimit "${limits[@]}" --)
   (cd "$scratch/in" && export PATH="$scratch/tools:$PATH" &&
-    { [ ! -f "$dir/ulimit" ] || ulimit -v "$(<"$dir/ulimit")"; } &&
     for fd in $closed; do eval "exec $fd>&-"; done &&
-    exec "${wrap[@]}" timeout 300 "${path[@]}" "$scratch/app/$program" "${argv[@]}") \
+    exec "${wrap[@]}" timeout 300 "${path[@]}" "${limits[@]}" "$scratch/app/$program" "${argv[@]}") \
     <"$stdin" >"$out" 2>"$err" || status=$?
   [ -z "$holder" ] || wait $holder || fail "$(tail -n 1 "$leases")"
 }
@@ -200,8 +225,12 @@ launch_native() {
 # (out/NAME.txt); $scratch/expected the case's, placeholders filled in. --bless writes got back.
 compare() {
   local got=$scratch/got expected=$scratch/expected tenths=0 record line file
-  [ "$status" -eq 0 ] || fail "exit code $status"
-  [[ $closed == *" 2 "* ]] || [ ! -s "$err" ] || fail "standard error: $(head -c 300 "$err")"
+  [ "$status" -eq "$(cat "$dir/status" 2>/dev/null || echo 0)" ] || fail "exit code $status"
+  if [ -f "$dir/stderr" ]; then
+    cp "$err" "$got/stderr" && from_placeholders <"$dir/stderr" >"$expected/stderr"
+  else
+    [[ $closed == *" 2 "* ]] || [ ! -s "$err" ] || fail "standard error: $(head -c 300 "$err")"
+  fi
   [[ $closed != *" 1 "* ]] || rm "$out"  # closed output is not compared
   file=$dir/stdout
   [ -z "$wine" ] || [ ! -f "$dir/stdout.windows" ] || file=$dir/stdout.windows
@@ -241,7 +270,8 @@ compare() {
 }
 
 run_case() {
-  local dir=$1 ok=1 status=0 mounted='' program exe app in_path app_path closed='' stdin=/dev/null
+  local dir=$1 ok=1 status=0 mounted='' group='' program exe app in_path app_path closed=''
+  local stdin=/dev/null
   local -a argv=()
   name=${dir##*/} scratch=$work/${dir##*/}
   local out=$scratch/got/stdout err=$scratch/stderr
@@ -250,6 +280,7 @@ run_case() {
     { elsewhere=$((elsewhere + 1)); return; }
   setup && $launch && [ "$ok" != skip ] && compare
   [ -z "$mounted" ] || umount "$mounted"
+  [ -z "$group" ] || rmdir "$group"
   case $ok in
     1) passed=$((passed + 1)); rm -rf "$scratch" ;;
     skip) skipped=$((skipped + 1)) ;;

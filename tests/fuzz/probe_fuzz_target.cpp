@@ -59,15 +59,23 @@ bool DecoderOpens(const std::string& path, std::uint64_t area_bytes, float& seco
 
 // Aborts unless the Ogg route's `ogg_seconds` for the input is the decoder's answer, and unless
 // the header check answers as it does without the memo of setup headers the route shares
-// between files (here all the inputs of a run).
+// between files (here all the inputs of a run): the same verdict, area and place after the
+// setup, also when the memo recalls the input's own setup.
 void CompareWithDecoder(const std::uint8_t* data, std::size_t size, const std::string& path,
                         float ogg_seconds) {
   MemoryByteSource source(data, size);
-  std::uint64_t area = 0, recalled_area = 0;
-  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, area);
-  if (CheckOggVorbisHeaders(source, recalled_area, &SharedSetupMemo()) != verdict ||
-      (verdict == OggHeaderVerdict::kSafe && recalled_area != area)) {
-    std::abort();
+  std::uint64_t area = 0;
+  OggPacketReader::Place place{};
+  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, area, nullptr, &place);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::uint64_t recalled_area = 0;
+    OggPacketReader::Place recalled_place{};
+    if (CheckOggVorbisHeaders(source, recalled_area, &SharedSetupMemo(), &recalled_place) !=
+            verdict ||
+        !(recalled_place == place) ||
+        (verdict == OggHeaderVerdict::kSafe && recalled_area != area)) {
+      std::abort();
+    }
   }
   const bool passed = verdict == OggHeaderVerdict::kSafe && CanFindOggLength(source, size);
   if (!passed && !IsDecoderRefusal(verdict)) return;

@@ -180,6 +180,22 @@ std::vector<CraftedPage> LacePackets(const std::vector<std::string>& packets,
   return pages;
 }
 
+std::vector<CraftedPage> SetupCutUnflagged(const std::string& identification,
+                                           const std::string& comment) {
+  SetupShape shape;
+  shape.mappings = shape.modes = 64;
+  const std::string setup = SetupPacket(shape, std::uint8_t(identification.at(11)));
+  std::vector<CraftedPage> pages = LacePackets({identification, comment}, {0});
+  pages.push_back({0, ~std::uint64_t{0}, 7, 2, std::string(1, '\xff'), setup.substr(0, 255)});
+  for (const CraftedPage& page : LacePackets({setup.substr(255), std::string(255, '\0')}, {}, 7,
+                                             3, false)) {
+    pages.push_back(page);
+  }
+  pages.back().lacing.pop_back();  // the 0 that ends the audio packet
+  pages.push_back({0, 0, 7, 4, std::string(1, '\1'), std::string(1, '\0')});
+  return pages;
+}
+
 OggParts::OggParts(std::string_view file) : pages(ParsePages(file)) {
   std::string current;  // the packet so far, joined by the lacing values
   for (; audio < pages.size() && headers.size() < 3; ++audio) {

@@ -94,6 +94,12 @@ std::vector<CraftedPage> LacePackets(const std::vector<std::string>& packets,
                                      const std::vector<std::size_t>& page_ends,
                                      std::uint32_t serial = 7, std::uint32_t sequence = 0,
                                      bool first = true);
+// The headers `identification` and `comment`, then a setup header of 64 mappings and modes that
+// a page not marked as going on cuts in its mappings: the decoder's walk reads zeros past that
+// false end and completes it, then reads on into that page, through the setup's rest, to a
+// first audio packet that goes on into a page not marked so either.
+std::vector<CraftedPage> SetupCutUnflagged(const std::string& identification,
+                                           const std::string& comment);
 // An Ogg Vorbis file taken apart: its pages, its header packets (the first three, fewer when the
 // pages end first) and the index of the page after them.
 struct OggParts {

@@ -160,6 +160,8 @@ std::map<std::string, std::vector<CraftedPage>> Shapes(const std::string& file) 
   std::map<std::string, std::vector<CraftedPage>> out;
   // Bits past the setup header's end read as 0.
   out["setup-cut"] = with(comment, setup.substr(0, setup.size() - 1));
+  // Mishandled: cut early by a page not marked as going on, its first audio packet too.
+  out["setup-cut-unflagged"] = SetupCutUnflagged(ogg.headers[0], comment);
   // Serial numbers are never compared.
   out["other-serial"] = pages;
   out["other-serial"][1].serial ^= 0x5A5A;
@@ -264,6 +266,10 @@ void MakeLimits(const std::string& source, const std::string& folder,
       // Beyond the area once each is held.
       {"ogg-64MiB-65000-comments.ogg", [&] { return heavy_comments(64); }},
       {"ogg-setup-at-caps.ogg", [&] { return relace(ogg.headers[1], heavy_setup); }},
+      // 5 KB whose one comment runs 60 MiB past the packet's end: the decoder fills that much.
+      {"ogg-60MiB-comment-past-end.ogg", [&] {
+         return relace("\x03vorbis" + Le(1, 4) + "x" + Le(1, 4) + Le(60 << 20, 4) + "x", setup);
+       }},
       // Comments filling the headers, almost 1 MiB skipped before the first audio packet, false
       // page starts at the end for the last-page search.
       {"ogg-16MiB-everything-at-caps.ogg", [&] {
