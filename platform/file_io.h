@@ -71,7 +71,8 @@ class OutputFile {
   virtual ~OutputFile() = default;  // implementations close the file if still open
 
   // Writes all `size` bytes with one call. False when the write failed or was short; nothing
-  // is retried.
+  // is retried (on POSIX a short write is followed by one of the rest, only to learn the
+  // system's reason for failure()).
   virtual bool Write(const void* data, std::size_t size) = 0;
 
   // Flushes the data to the disk and closes the file. False when either reported an error

@@ -43,9 +43,13 @@ class PosixOutputFile : public OutputFile {
       written = ::write(fd_, data, size);
     } while (written < 0 && errno == EINTR);
     if (written < 0) NoteFailure(ErrorText(errno));
-    // Short only where the space ran out on the way: the next write would say so.
-    if (written >= 0 && static_cast<std::size_t>(written) < size) NoteFailure(ErrorText(ENOSPC));
-    return written >= 0 && static_cast<std::size_t>(written) == size;
+    if (written < 0 || static_cast<std::size_t>(written) == size) return written >= 0;
+    // Cut short where the space or the file size limit ran out: only a write of the rest gets
+    // the system's reason. The file has failed either way.
+    const auto rest = static_cast<std::size_t>(written);
+    const ssize_t again = ::write(fd_, static_cast<const char*>(data) + rest, size - rest);
+    NoteFailure(again < 0 ? ErrorText(errno) : u"a write was cut short");
+    return false;
   }
 
   bool Close() override {

@@ -45,8 +45,7 @@ class Win32OutputFile : public OutputFile {
     DWORD written = 0;
     const BOOL ok = WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr);
     if (!ok) NoteFailure(ErrorText(GetLastError()));
-    // Short only where the space ran out on the way: the next write would say so.
-    if (ok && written != size) NoteFailure(ErrorText(ERROR_DISK_FULL));
+    if (ok && written != size) NoteFailure(u"a write was cut short");
     return ok && written == size;
   }
 
