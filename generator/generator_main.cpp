@@ -20,9 +20,11 @@ namespace {
 
 // What went wrong where, for the line after the write failure.
 std::u16string WriteFailureDetail(std::u16string_view folder_prefix, const CreatedOutput& output) {
-  const std::u16string why = !output.failure.empty()
-                                 ? output.failure
-                                 : u"config.cpp and config(1).cpp to config(99).cpp all exist";
+  const std::u16string why =
+      !output.failure.empty()
+          ? output.failure
+          : u"config.cpp and " + OutputFileName(1) + u" to " +
+                OutputFileName(kOutputNameAttempts - 1) + u" all exist";
   return u"Folder tried: " + FullPath(folder_prefix) + u" (" + why + u")\n";
 }
 
@@ -35,7 +37,6 @@ void Generate(ConsoleOutput& console, const std::u16string& arg0,
   const std::vector<float> measured = MeasurePaths(paths);
   std::vector<std::u16string> keys;
   DurationTable table;
-  bool any_measured = false;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     keys.push_back(FullPath(paths[i]));
     table.Store(keys.back(), measured[i]);
@@ -47,6 +48,7 @@ void Generate(ConsoleOutput& console, const std::u16string& arg0,
   MusicConfigWriter writer(output.file.get());
   writer.Begin();
   bool first = true;
+  bool any_measured = false;
   bool all_measured = true;
   for (const auto& [key, seconds] : table) {
     // TRACK_PATH points where the tracks in the file are, not at a stray n/a file's folder.
