@@ -290,13 +290,8 @@ std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table) {
 }
 
 void WriteNameWarnings(ConsoleOutput& console, const std::vector<NameWarning>& warnings) {
-  if (warnings.empty()) return;
-  console.SetAttribute(kAttributeNameWarning);
-  console.Write(u"\n");
-  console.Write(
-      u"[Warning] Rename or move these before packing, or the game's config tools will reject "
-      u"or miss them:\n");
-  for (const NameWarning& warning : warnings) {
-    console.Write(warning.name + u"  -  " + warning.reason + u"\n");
-  }
+  WriteReasonBlock(console,
+                   u"[Warning] Rename or move these before packing, or the game's config tools "
+                   u"will reject or miss them:",
+                   warnings);
 }
