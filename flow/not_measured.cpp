@@ -57,9 +57,6 @@ std::u16string WaveReason(FileByteSource& file) {
   return kUnexplained;
 }
 
-// The decoder counts a stream's sample frames in 32 bits, saturating at this count.
-constexpr std::uint64_t kDecoderFrameCount = 0xFFFFFFFE;
-
 // Whether the last page in the `size`-byte file's last 64 KiB that ends a packet (its granule
 // position is not -1) declares more frames than the decoder can count: that page is the one
 // its length search settles on.
@@ -73,7 +70,7 @@ bool BeyondFrameCount(FileByteSource& file, std::uint64_t size) {
     const std::uint8_t* page = tail.data() + at - kPageStart;
     if (std::memcmp(page, "OggS", 5) != 0) continue;  // with version 0
     const std::uint64_t granule = LoadLe32(page + 6) | std::uint64_t{LoadLe32(page + 10)} << 32;
-    if (granule != ~std::uint64_t{0}) return granule >= kDecoderFrameCount;
+    if (granule != ~std::uint64_t{0}) return granule >= kDecoderSaturatedFrames;
   }
   return false;
 }
@@ -113,7 +110,7 @@ std::u16string OggReason(FileByteSource& file) {
            std::u16string(kEncodeAgain);
   }
   if (BeyondFrameCount(file, size)) {
-    return u"an Ogg Vorbis stream of " + Count(kDecoderFrameCount) +
+    return u"an Ogg Vorbis stream of " + Count(kDecoderSaturatedFrames) +
            u" sample frames or more (27 hours at 44.1 kHz), more than the decoder counts; split it";
   }
   return kUnexplained;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "probe/ogg_caps.h"
+#include "probe/ogg_length_guard.h"
 #include "probe/wave_reader.h"
 #include "tests/support/test_support.h"
 
@@ -36,6 +37,7 @@ TEST(LimitsDocTest, StatesEveryCapAsTheConstantsSet) {
       Mib(kMaxDecoderAreaBytes) + " of decoder memory",
       Grouped((kMaxOggFileSize + 1) >> 30) + " GiB",
       Mib(kMaxLastPageSearchBytes) + " of end search",
+      Grouped(kDecoderSaturatedFrames) + " frames",
   };
   for (const std::string& row : rows) {
     EXPECT_NE(doc.find("\n| " + row + " |"), std::string::npos) << row;

@@ -25,8 +25,6 @@ namespace {
 // the estimate assumes, and the area is then doubled. Either way the result is the same as
 // with unlimited memory, up to the largest area. Real files need 0.1 to 2 MiB.
 constexpr std::uint64_t kLargestDecoderArea = kMaxDecoderAreaBytes;
-// The decoder's count when the last page declares more frames than 32 bits hold.
-constexpr unsigned int kSaturatedFrames = 0xFFFFFFFE;
 
 struct DecoderCloser {
   void operator()(stb_vorbis* decoder) const { stb_vorbis_close(decoder); }
@@ -78,7 +76,7 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
     if (decoder != nullptr) {
       // 0 frames: the decoder found no length; the rate is never 0 in a stream it accepts.
       const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder.get());
-      if (frames == kSaturatedFrames) return 0;
+      if (frames == kDecoderSaturatedFrames) return 0;
       const unsigned int rate = stb_vorbis_get_info(decoder.get()).sample_rate;
       seconds = static_cast<float>(frames) / static_cast<float>(rate);
       return 0;
