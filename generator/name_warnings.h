@@ -35,11 +35,5 @@ using NameWarning = NamedReason;
 // measured give nothing: they write nothing.
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table);
 
-// A valid class name made from `name`: ASCII letters, digits and '_' kept; Latin letters with
-// accents (U+00C0 to U+017F) written without them ("é" -> "e", "ß" -> "ss"); combining marks
-// dropped; every other run of characters one '_', never at either end; a '_' in front when the
-// result would start with a digit. Empty when nothing is left ("", "♫").
-std::u16string ValidClassName(std::u16string_view name);
-
 // One block after the table (WriteReasonBlock) with a heading that says what to do with them.
 void WriteNameWarnings(ConsoleOutput& console, const std::vector<NameWarning>& warnings);
