@@ -87,7 +87,7 @@ long LeaseBreakSeconds() {
   if (fd < 0) return seconds;
   char text[24] = {};
   const ssize_t count = ::read(fd, text, sizeof text - 1);
-  ::close(fd);
+  (void)::close(fd);
   if (count > 0) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
@@ -142,7 +142,7 @@ PathKind ExaminePath(const std::u16string& path, std::u16string* reason) {
     KeepReason(reason);
     return PathKind::kUnreadable;
   }
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0) (void)::close(fd);
   return PathKind::kReadableFile;
 }
 
@@ -151,7 +151,7 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*
   if (fd < 0) return nullptr;
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
+    (void)::close(fd);
     return nullptr;
   }
   // O_NONBLOCK served the open only. It has no effect on a regular file's reads, so should
@@ -160,7 +160,7 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*
   if (flags != -1) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   std::FILE* stream = ::fdopen(fd, "rb");
   if (stream == nullptr) {
-    ::close(fd);
+    (void)::close(fd);
     return nullptr;
   }
   // Once a second thread exists glibc locks a stream on every call, and the decoder reads its
@@ -183,7 +183,7 @@ void ReadAheadFileEnds(const std::u16string& path, std::uint64_t bytes) {
       (void)::posix_fadvise(fd, info.st_size - length, length, POSIX_FADV_WILLNEED);
     }
   }
-  ::close(fd);
+  (void)::close(fd);
 }
 
 std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& folder_prefix,
@@ -232,7 +232,7 @@ bool PublishFile(const std::u16string& from, const std::u16string& to, std::u16s
   // program made is replaced, and the name holds the claim or the whole file, never a part.
   const int claim = CreateNew(new_name);
   if (claim < 0) return failed();
-  ::close(claim);
+  (void)::close(claim);
   if (::rename(old_name.c_str(), new_name.c_str()) == 0) return true;
   (void)failed();
   (void)::unlink(new_name.c_str());

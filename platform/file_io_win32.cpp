@@ -117,7 +117,7 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing sharing) {
   // files on disk are measured. A folder already fails to open.
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   if (GetFileType(handle) != FILE_TYPE_DISK) {
-    std::fclose(stream);
+    (void)std::fclose(stream);  // opened for reading: nothing to lose
     return nullptr;
   }
   return stream;
