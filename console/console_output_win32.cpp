@@ -11,7 +11,7 @@
 #include "console/display_text.h"
 #include "console/palette.h"
 #include "console/report.h"
-#include "console/window_style.h"
+#include "console/windows_console_look.h"
 
 namespace {
 

@@ -31,6 +31,20 @@ void WriteFileLine(ConsoleOutput& console, std::u16string_view name, float secon
   console.Write(line);
 }
 
+void WriteReasonBlock(ConsoleOutput& console, std::u16string_view heading,
+                      const std::vector<NamedReason>& lines) {
+  if (lines.empty()) return;
+  console.SetAttribute(kAttributeNote);
+  console.Write(u"\n");
+  console.Write(std::u16string(heading) + u"\n");
+  for (const NamedReason& line : lines) console.Write(line.name + u"  -  " + line.reason + u"\n");
+}
+
+void WriteNote(ConsoleOutput& console, std::u16string_view line) {
+  console.SetAttribute(kAttributeNote);
+  console.Write(std::u16string(line) + u"\n");
+}
+
 void WriteClosing(ConsoleOutput& console) {
   console.SetAttribute(kAttributeHeader);
   console.Write(u"\n");

@@ -62,7 +62,9 @@ termios KeyModeOf(termios settings) {
 // Handlers from here on: only async-signal-safe calls.
 
 void GiveBack() {
-  if (hold.key_mode && InForeground(kInput)) ::tcsetattr(kInput, TCSANOW, &hold.line_settings);
+  if (hold.key_mode && InForeground(kInput)) {
+    (void)::tcsetattr(kInput, TCSANOW, &hold.line_settings);
+  }
   if (!InForeground(kOutput)) return;
   if (hold.colours_size != 0) (void)WriteAll(kOutput, kResetEscape);
   if (hold.title_shown) {
@@ -74,7 +76,7 @@ void GiveBack() {
 void TakeAgain() {
   if (hold.key_mode && InForeground(kInput)) {
     const termios key_mode = KeyModeOf(hold.line_settings);
-    ::tcsetattr(kInput, TCSANOW, &key_mode);
+    (void)::tcsetattr(kInput, TCSANOW, &key_mode);
   }
   if (!InForeground(kOutput)) return;
   if (hold.title_size != 0 && !hold.title_shown) {
@@ -93,15 +95,15 @@ void Install(int signal_number, void (*handler)(int)) {
   // No handler interrupts another; an interrupted read or wait goes on by itself.
   action.sa_mask = handled;
   action.sa_flags = SA_RESTART;
-  ::sigaction(signal_number, &action, nullptr);
+  (void)::sigaction(signal_number, &action, nullptr);
 }
 
 void OnEnd(int signal_number) {
   GiveBack();
   // The signal is blocked while its handler runs: raised again with the default action, it
   // ends the program as soon as the handler returns.
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);
+  (void)::signal(signal_number, SIG_DFL);
+  (void)::raise(signal_number);
 }
 
 void OnStop(int) {
@@ -109,14 +111,14 @@ void OnStop(int) {
   GiveBack();
   // Stops here, by the default action, so that the shell sees a stop by SIGTSTP. SIGCONT
   // stays blocked until this returns; its handler then takes the terminal again.
-  ::signal(SIGTSTP, SIG_DFL);
+  (void)::signal(SIGTSTP, SIG_DFL);
   sigset_t stop;
   sigemptyset(&stop);
   sigaddset(&stop, SIGTSTP);
-  ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-  ::raise(SIGTSTP);
+  (void)::sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  (void)::raise(SIGTSTP);
   // Continued. A Ctrl+Z pressed at once waits for the handler, not for the default action.
-  ::sigprocmask(SIG_BLOCK, &stop, nullptr);
+  (void)::sigprocmask(SIG_BLOCK, &stop, nullptr);
   Install(SIGTSTP, OnStop);
   errno = saved_errno;
 }
@@ -141,7 +143,7 @@ void GuardTerminal() {
   for (const auto& entry : kHandlers) sigaddset(&handled, entry.number);
   for (const auto& entry : kHandlers) {
     struct sigaction previous{};
-    ::sigaction(entry.number, nullptr, &previous);
+    (void)::sigaction(entry.number, nullptr, &previous);
     // A signal the starter chose to ignore (nohup, a background job) stays ignored.
     if (previous.sa_handler != SIG_IGN) Install(entry.number, entry.handler);
   }
@@ -181,7 +183,7 @@ bool EnterKeyMode() {
   // signal that ends it must still get through meanwhile. TCSANOW keeps a key typed ahead of
   // the prompt: it answers the prompt, as on Windows.
   const termios key_mode = KeyModeOf(settings);
-  ::tcsetattr(kInput, TCSANOW, &key_mode);
+  (void)::tcsetattr(kInput, TCSANOW, &key_mode);
   return true;
 }
 
@@ -190,8 +192,8 @@ void LeaveKeyMode() {
   HandlersHeld held;
   if (InForeground(kInput)) {
     // A key such as an arrow sends several bytes; the rest must not reach the shell.
-    ::tcflush(kInput, TCIFLUSH);
-    ::tcsetattr(kInput, TCSANOW, &hold.line_settings);
+    (void)::tcflush(kInput, TCIFLUSH);
+    (void)::tcsetattr(kInput, TCSANOW, &hold.line_settings);
   }
   hold.key_mode = false;
 }

@@ -27,6 +27,8 @@ shoot() {
     (cd "$tmp/home" && HOME=$tmp/home PATH=$tmp/tools:$bin:$PATH \
        script -qec "$1 $(printf '%q ' "${tracks[@]/#/$tmp/home/Music/}")" /dev/null) > "$capture"
   set -o pipefail
+  # The scratch home shows as a user's: Brevane names the folder it wrote into.
+  sed -i "s|$tmp/home|/home/you|g" "$capture"
   python3 docs/render_terminal.py "$capture" "$2"
 }
 shoot lumtass docs/lumtass.svg

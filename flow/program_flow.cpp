@@ -61,10 +61,21 @@ std::vector<std::u16string> ExpandFolders(const std::vector<std::u16string>& pat
   return expanded;
 }
 
-void WriteHelp(ConsoleOutput& console, std::u16string_view command) {
+// The usage line is a Windows user's; the lines after it say the rest to anyone.
+void WriteHelp(ConsoleOutput& console, const ProgramNames& names, std::u16string_view arg0) {
   WriteUsage(console);
-  const std::u16string pointer = ManualPointer(command);
-  if (!pointer.empty()) console.Write(pointer + u"\n");
+  const std::u16string hint = StartingHint(names.name, names.command);
+  if (!hint.empty()) WriteNote(console, hint);
+  const std::u16string command(names.command);
+  WriteNote(console, names.summary);
+  WriteNote(console,
+            u"  " + command + u" [--] FILE|FOLDER...  a folder stands for the files in it");
+  WriteNote(console, u"  " + command + u" --help | --version");
+  if (names.writes_config) {
+    WriteNote(console, u"The config goes into " + FullPath(OutputFolderPrefix(arg0)) +
+                           u" as config.cpp, or config(1).cpp ... config(99).cpp when taken.");
+  }
+  WriteNote(console, u"See " + ManualPlace(command, arg0) + u".");
 }
 
 void WriteVersion(ConsoleOutput& console, std::u16string_view name) {
@@ -80,7 +91,7 @@ int RunProgram(const std::vector<std::u16string>& args, const ProgramNames& name
   const auto console = ConsoleOutput::SetUp(names.title);
   // Help and version answer a question typed at a prompt: no table, no file, no pause.
   if (command.request == Request::kHelp) {
-    WriteHelp(*console, names.command);
+    WriteHelp(*console, names, args.empty() ? std::u16string() : args[0]);
     return console->OutputLost() ? 1 : 0;
   }
   if (command.request == Request::kVersion) {

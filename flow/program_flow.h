@@ -11,7 +11,9 @@
 struct ProgramNames {
   std::u16string_view title;    // the console window's title, "Orvend's Lumtass v1.0"
   std::u16string_view name;     // in the version line, "Lumtass"
-  std::u16string_view command;  // in the pointer to the manual, "lumtass"
+  std::u16string_view command;  // in the help's command lines and pointer to the manual
+  std::u16string_view summary;  // the help's line saying what the program does
+  bool writes_config = false;   // the help says where config.cpp goes
 };
 
 // Measures `paths` (never empty) and reports them on `console`, up to but not including the
@@ -24,10 +26,12 @@ using MeasureAndReport =
 // `args` is the command line, argument 0 first.
 //
 // Options: before a "--", an argument that is exactly "-h", "--help" or "/?" asks for help (the
-// usage line and, where there is one, the pointer to the manual) and "--version" for the name
-// and version; the first such argument decides, the paths are then not measured and there is
-// no closing: no pause. The first "--" is dropped and every argument after it is a path. Any
-// other argument is a path, one starting with "-" ("-x.ogg") included.
+// usage line; on POSIX how to start the program there (StartingHint); the summary; the command
+// lines; for a program that writes config.cpp, the folder it goes into; where the manual is)
+// and "--version" for the name and version; the first such argument decides, the paths are
+// then not measured and there is no closing: no pause. The first "--" is dropped and every
+// argument after it is a path. Any other argument is a path, one starting with "-" ("-x.ogg")
+// included.
 //
 // A path naming a folder stands for the files directly inside it (see ListFolderFiles),
 // joined to it, in ascending code-unit order of their names, as if they had been dropped in

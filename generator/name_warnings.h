@@ -6,15 +6,14 @@
 
 #include "console/console_output.h"
 #include "console/duration_table.h"
+#include "console/report.h"
 
 // Names are written into the config file as they are. These are the ones the game's config
 // tools will reject, that break the file's lines or never reach the file, and the tracks the
 // game will look for in the wrong folder, so the user can rename or move the files before
-// packing.
-struct NameWarning {
-  std::u16string name;    // as the user knows it: a file name, or the TRACK_PATH folder
-  std::u16string reason;  // one line: what is wrong, and what to rename the file to
-};
+// packing. Each names a file name or the TRACK_PATH folder, and says what is wrong and what to
+// rename the file to.
+using NameWarning = NamedReason;
 
 // The warnings for the file written from `table` (keys are full paths).
 //
@@ -36,12 +35,5 @@ struct NameWarning {
 // measured give nothing: they write nothing.
 std::vector<NameWarning> ConfigNameWarnings(const DurationTable& table);
 
-// A valid class name made from `name`: ASCII letters, digits and '_' kept; Latin letters with
-// accents (U+00C0 to U+017F) written without them ("é" -> "e", "ß" -> "ss"); combining marks
-// dropped; every other run of characters one '_', never at either end; a '_' in front when the
-// result would start with a digit. Empty when nothing is left ("", "♫").
-std::u16string ValidClassName(std::u16string_view name);
-
-// One block after the table: an empty line, a heading and one "name  -  reason" line per
-// warning, in kAttributeNameWarning. Nothing at all when `warnings` is empty.
+// One block after the table (WriteReasonBlock) with a heading that says what to do with them.
 void WriteNameWarnings(ConsoleOutput& console, const std::vector<NameWarning>& warnings);

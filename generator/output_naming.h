@@ -21,10 +21,12 @@ struct CreatedOutput {
   std::u16string folder_prefix;      // the output folder, ending in a separator (or empty)
   std::u16string temporary_path;     // where the file is until it is finished
   std::u16string path;               // its name of the series; set once it has one
+  std::u16string failure;            // why it was not written, in the system's words; empty
+                                     // while nothing failed, and when every name was taken
 };
 
-// Creates the temporary output file in `folder_prefix`. Without a file, `file` is null and
-// the paths are empty.
+// Creates the temporary output file in `folder_prefix`. Without a file, `file` is null, the
+// paths are empty and `failure` says why.
 CreatedOutput CreateOutputFile(std::u16string_view folder_prefix);
 
 enum class OutputOutcome {
@@ -36,5 +38,7 @@ enum class OutputOutcome {
 
 // Flushes and closes the output. When `writes_complete` and that succeed, gives it the first
 // name of the series that nothing has yet (never replacing anything, even a name taken while
-// the file was being written). Otherwise removes the temporary file.
+// the file was being written). Otherwise removes the temporary file, and sets `failure` to the
+// reason the file gave for its first failed write or close, or the last name that failed for
+// another reason than being taken.
 OutputOutcome FinishOutputFile(CreatedOutput& output, bool writes_complete);

@@ -41,7 +41,9 @@ TEST(OutputNamingTest, NamedOnlyWhenCompleteWithTheFirstFreeNameReplacingNothing
   EXPECT_EQ(ReadBytes(dir.File("config.cpp")) + ReadBytes(dir.File("config(2).cpp")), "zerotwo");
   EXPECT_EQ(Names(dir).size(), 4u);
   EXPECT_EQ(OutputFileName(99), u"config(99).cpp");
-  EXPECT_EQ(CreateOutputFile(Prefix(dir) + u"no-such-folder/").file, nullptr);
+  const CreatedOutput none = CreateOutputFile(Prefix(dir) + u"no-such-folder/");
+  EXPECT_EQ(none.file, nullptr);
+  EXPECT_FALSE(none.failure.empty());  // the system's reason, for the user
 }
 
 TEST(OutputNamingTest, FailuresLeaveNoFileBehind) {
@@ -61,9 +63,10 @@ TEST(OutputNamingTest, FailuresLeaveNoFileBehind) {
     const std::set<std::string> before = Names(dir);
     WriteBytes(dir.File(".partial.tmp"), "partial");
     CreatedOutput output{std::make_unique<FakeOutputFile>(1000, c.close_succeeds), Prefix(dir),
-                         Prefix(dir) + u".partial.tmp", {}};
+                         Prefix(dir) + u".partial.tmp", {}, {}};
     EXPECT_EQ(FinishOutputFile(output, c.writes_complete), c.outcome);
     EXPECT_EQ(Names(dir), before);
+    EXPECT_TRUE(output.failure.empty());  // taken names are no system failure
   }
 }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the programs' icon files from the 16 x 16 picture in console/window_style.h.
+"""Draws the programs' icon files from the 16 x 16 picture in console/windows_console_look.h.
 
 The Windows console window shows that picture as its icon (white notes on black); the .exe
 resource and the Linux launchers show the same picture, so it is drawn from the one source.
@@ -13,7 +13,7 @@ import sys
 import zlib
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-HEADER = ROOT / "console" / "window_style.h"
+HEADER = ROOT / "console" / "windows_console_look.h"
 PNG_SIZES = (16, 32, 48)
 ICO_SIZES = (16, 32, 48, 256)  # 256 for Explorer's large and extra large views
 WHITE = (255, 255, 255)

@@ -21,7 +21,7 @@ bool Await(int fd, short events) {
 int AboveStandardDescriptors(int fd) {
   if (fd < 0 || fd > STDERR_FILENO) return fd;
   const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  ::close(fd);
+  (void)::close(fd);
   return moved;
 }
 

@@ -33,21 +33,21 @@ bool OpenInTextEditor(const std::u16string& path) {
 
   const pid_t child = ::fork();
   if (child < 0) {
-    ::close(report[0]);
-    ::close(report[1]);
+    (void)::close(report[0]);
+    (void)::close(report[1]);
     return false;
   }
   if (child == 0) {
     // The editor gets its own session and no terminal, so it never competes with the pause
     // for key presses; the grandchild is adopted by init, so no zombie is left behind.
-    ::close(report[0]);
-    ::setsid();
+    (void)::close(report[0]);
+    (void)::setsid();
     const int null_fd = ::open("/dev/null", O_RDWR);
     if (null_fd >= 0) {
-      ::dup2(null_fd, STDIN_FILENO);
-      ::dup2(null_fd, STDOUT_FILENO);
-      ::dup2(null_fd, STDERR_FILENO);
-      if (null_fd > STDERR_FILENO) ::close(null_fd);
+      (void)::dup2(null_fd, STDIN_FILENO);
+      (void)::dup2(null_fd, STDOUT_FILENO);
+      (void)::dup2(null_fd, STDERR_FILENO);
+      if (null_fd > STDERR_FILENO) (void)::close(null_fd);
     }
     const pid_t grandchild = ::fork();
     if (grandchild == 0) {
@@ -61,17 +61,17 @@ bool OpenInTextEditor(const std::u16string& path) {
       // the exec.
       (void)::signal(SIGPIPE, SIG_DFL);
       (void)::signal(SIGXFSZ, SIG_DFL);
-      ::execvp(program, argv);
+      (void)::execvp(program, argv);
       ReportFailure(report[1]);
       ::_exit(127);
     }
     if (grandchild < 0) ReportFailure(report[1]);
     ::_exit(0);
   }
-  ::close(report[1]);
+  (void)::close(report[1]);
   char failed;
   const bool started = ReadOneByte(report[0], &failed) == 0;
-  ::close(report[0]);
+  (void)::close(report[0]);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }

@@ -21,7 +21,7 @@ void FillStandardDescriptors() {
     if (null_fd < 0) return;  // nothing better is available; the run goes on
     if (null_fd != fd) {
       (void)::dup2(null_fd, fd);
-      ::close(null_fd);
+      (void)::close(null_fd);
     }
   }
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <string>
@@ -18,6 +19,18 @@
 #include "platform/utf.h"
 
 namespace {
+
+// The system's words for `error`, as in "No space left on device". The programs never set a
+// locale, so they are the C locale's, the same for every user.
+std::u16string ErrorText(int error) {
+  char buffer[256];
+  return Utf8ToUtf16(::strerror_r(error, buffer, sizeof buffer));  // GNU: returns the text
+}
+
+// Sets `*reason`, when asked for, to the text of errno.
+void KeepReason(std::u16string* reason) {
+  if (reason != nullptr) *reason = ErrorText(errno);
+}
 
 class PosixOutputFile : public OutputFile {
  public:
@@ -30,7 +43,14 @@ class PosixOutputFile : public OutputFile {
     do {
       written = ::write(fd_, data, size);
     } while (written < 0 && errno == EINTR);
-    return written >= 0 && static_cast<std::size_t>(written) == size;
+    if (written < 0) NoteFailure(ErrorText(errno));
+    if (written < 0 || static_cast<std::size_t>(written) == size) return written >= 0;
+    // Cut short where the space or the file size limit ran out: only a write of the rest gets
+    // the system's reason. The file has failed either way.
+    const auto rest = static_cast<std::size_t>(written);
+    const ssize_t again = ::write(fd_, static_cast<const char*>(data) + rest, size - rest);
+    NoteFailure(again < 0 ? ErrorText(errno) : u"a write was cut short");
+    return false;
   }
 
   bool Close() override {
@@ -41,8 +61,10 @@ class PosixOutputFile : public OutputFile {
     do {
       synced = ::fsync(fd_);
     } while (synced != 0 && errno == EINTR);
+    if (synced != 0) NoteFailure(ErrorText(errno));
     // Linux releases the descriptor even when close reports an error, so never retry it.
     const bool closed = ::close(fd_) == 0;
+    if (!closed) NoteFailure(ErrorText(errno));
     fd_ = -1;
     return synced == 0 && closed;
   }
@@ -66,7 +88,7 @@ long LeaseBreakSeconds() {
   if (fd < 0) return seconds;
   char text[24] = {};
   const ssize_t count = ::read(fd, text, sizeof text - 1);
-  ::close(fd);
+  (void)::close(fd);
   if (count > 0) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
@@ -104,12 +126,33 @@ int OpenWithoutBlocking(const std::string& name) {
 
 const bool kKeepingWritersOutCanRefuse = false;
 
+PathKind ExaminePath(const std::u16string& path, std::u16string* reason) {
+  reason->clear();
+  const std::string name = Utf16ToUtf8(path);
+  struct stat info;
+  if (::stat(name.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return PathKind::kMissing;
+    KeepReason(reason);
+    return PathKind::kUnreadable;
+  }
+  if (S_ISDIR(info.st_mode)) return PathKind::kFolder;
+  if (!S_ISREG(info.st_mode)) return PathKind::kOther;
+  // Without waiting for a lease's holder: a file under a lease is readable, only later.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 && errno != EWOULDBLOCK) {
+    KeepReason(reason);
+    return PathKind::kUnreadable;
+  }
+  if (fd >= 0) (void)::close(fd);
+  return PathKind::kReadableFile;
+}
+
 std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*/) {
   const int fd = OpenWithoutBlocking(Utf16ToUtf8(path));
   if (fd < 0) return nullptr;
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
+    (void)::close(fd);
     return nullptr;
   }
   // O_NONBLOCK served the open only; it is the one status flag the file was opened with, and
@@ -118,7 +161,7 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*
   (void)::fcntl(fd, F_SETFL, 0);
   std::FILE* stream = ::fdopen(fd, "rb");
   if (stream == nullptr) {
-    ::close(fd);
+    (void)::close(fd);
     return nullptr;
   }
   // Once a second thread exists glibc locks a stream on every call, and the decoder reads its
@@ -149,12 +192,13 @@ bool ReadAheadFileEnds(const std::u16string& path, std::uint64_t bytes) {
       asked = true;
     }
   }
-  ::close(fd);
+  (void)::close(fd);
   return asked;
 }
 
 std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& folder_prefix,
-                                                        std::u16string* path) {
+                                                        std::u16string* path,
+                                                        std::u16string* reason) {
   path->clear();
   const std::string prefix = Utf16ToUtf8(folder_prefix) + ".partial-" +
                              std::to_string(static_cast<long>(::getpid())) + "-";
@@ -168,17 +212,24 @@ std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& fo
     }
     if (errno != EEXIST) break;
   }
+  KeepReason(reason);
   return nullptr;
 }
 
-bool PublishFile(const std::u16string& from, const std::u16string& to) {
+bool PublishFile(const std::u16string& from, const std::u16string& to, std::u16string* reason) {
+  if (reason != nullptr) reason->clear();
   const std::string old_name = Utf16ToUtf8(from);
   const std::string new_name = Utf16ToUtf8(to);
+  // A failure other than a taken name is kept as the reason.
+  const auto failed = [reason] {
+    if (errno != EEXIST) KeepReason(reason);
+    return false;
+  };
   if (::renameat2(AT_FDCWD, old_name.c_str(), AT_FDCWD, new_name.c_str(), RENAME_NOREPLACE) ==
       0) {
     return true;
   }
-  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (errno != EINVAL && errno != ENOSYS) return failed();
   // A filesystem or kernel without the no-replace rename: a hard link never replaces either,
   // and the old name goes once the new one holds the whole file.
   if (::link(old_name.c_str(), new_name.c_str()) == 0) {
@@ -190,9 +241,10 @@ bool PublishFile(const std::u16string& from, const std::u16string& to) {
   // empty file only this run owns, which the finished file then replaces. Nothing another
   // program made is replaced, and the name holds the claim or the whole file, never a part.
   const int claim = CreateNew(new_name);
-  if (claim < 0) return false;
-  ::close(claim);
+  if (claim < 0) return failed();
+  (void)::close(claim);
   if (::rename(old_name.c_str(), new_name.c_str()) == 0) return true;
+  (void)failed();
   (void)::unlink(new_name.c_str());
   return false;
 }

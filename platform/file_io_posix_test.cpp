@@ -19,7 +19,7 @@ void DropFromCache(const std::string& name) {
   ASSERT_GE(fd, 0);
   ASSERT_EQ(0, ::fdatasync(fd));
   ASSERT_EQ(0, ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED));
-  ::close(fd);
+  (void)::close(fd);
 }
 
 // Reads are asked for where the file's last byte is out of the cache, never for a file read
@@ -45,7 +45,7 @@ TEST(ReadAheadFileEndsTest, AsksOnlyForFilesOutOfTheCache) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   const bool can_tell = ::preadv2(fd, &into, 1, 0, RWF_NOWAIT) == 1;
-  ::close(fd);
+  (void)::close(fd);
   EXPECT_EQ(!can_tell, ask("track.ogg"));
 }
 

@@ -8,9 +8,30 @@
 #include <string>
 
 #include "platform/file_io.h"
+#include "platform/paths.h"
 #include "platform/paths_win32.h"
 
 namespace {
+
+// The system's words for `error` ("Access is denied"), without the closing full stop and line
+// end they come with; its number where the system has no text for it.
+std::u16string ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string words(text, text + length);
+  if (text != nullptr) LocalFree(text);
+  while (!words.empty() && (words.back() == u'.' || words.back() == u' ' ||
+                            words.back() == u'\r' || words.back() == u'\n')) {
+    words.pop_back();
+  }
+  if (words.empty()) {
+    const std::wstring number = L"error " + std::to_wstring(error);
+    words.assign(number.begin(), number.end());
+  }
+  return words;
+}
 
 class Win32OutputFile : public OutputFile {
  public:
@@ -23,6 +44,8 @@ class Win32OutputFile : public OutputFile {
     }
     DWORD written = 0;
     const BOOL ok = WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr);
+    if (!ok) NoteFailure(ErrorText(GetLastError()));
+    if (ok && written != size) NoteFailure(u"a write was cut short");
     return ok && written == size;
   }
 
@@ -30,7 +53,9 @@ class Win32OutputFile : public OutputFile {
     if (handle_ == INVALID_HANDLE_VALUE) return true;
     // The data reaches the disk before the file is given its name.
     const bool flushed = FlushFileBuffers(handle_) != FALSE;
+    if (!flushed) NoteFailure(ErrorText(GetLastError()));
     const bool closed = CloseHandle(handle_) != FALSE;
+    if (!closed) NoteFailure(ErrorText(GetLastError()));
     handle_ = INVALID_HANDLE_VALUE;
     return flushed && closed;
   }
@@ -42,6 +67,41 @@ class Win32OutputFile : public OutputFile {
 }  // namespace
 
 const bool kKeepingWritersOutCanRefuse = true;
+
+PathKind ExaminePath(const std::u16string& path, std::u16string* reason) {
+  reason->clear();
+  // Device names (CON, NUL, COM1), in any folder, are the devices' \\.\ paths.
+  if (FullPath(path).rfind(u"\\\\.\\", 0) == 0) return PathKind::kOther;
+  // No access asked, only the file's attributes: a file another program holds open for writing
+  // still opens so. Backup semantics open folders too.
+  const HANDLE handle = CreateFileW(FileCallPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return PathKind::kMissing;
+    *reason = ErrorText(error);
+    return PathKind::kUnreadable;
+  }
+  PathKind kind = PathKind::kOther;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)) {
+    kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder
+                                                                   : PathKind::kReadableFile;
+  }
+  CloseHandle(handle);
+  if (kind != PathKind::kReadableFile) return kind;
+  // Reading may still be refused (the file's permissions).
+  const HANDLE reading = CreateFileW(FileCallPath(path).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (reading == INVALID_HANDLE_VALUE) {
+    *reason = ErrorText(GetLastError());
+    return PathKind::kUnreadable;
+  }
+  CloseHandle(reading);
+  return kind;
+}
 
 std::FILE* OpenFileForReading(const std::u16string& path, FileSharing sharing) {
   std::FILE* stream = nullptr;
@@ -57,7 +117,7 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing sharing) {
   // files on disk are measured. A folder already fails to open.
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   if (GetFileType(handle) != FILE_TYPE_DISK) {
-    std::fclose(stream);
+    (void)std::fclose(stream);  // opened for reading: nothing to lose
     return nullptr;
   }
   return stream;
@@ -70,7 +130,8 @@ bool ReadAheadFileEnds(const std::u16string& /*path*/, std::uint64_t /*bytes*/) 
 }
 
 std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& folder_prefix,
-                                                        std::u16string* path) {
+                                                        std::u16string* path,
+                                                        std::u16string* reason) {
   path->clear();
   const std::u16string prefix = folder_prefix + u"~partial-";
   const std::wstring process = std::to_wstring(GetCurrentProcessId());
@@ -85,16 +146,27 @@ std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& fo
       return std::make_unique<Win32OutputFile>(handle);
     }
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      if (reason != nullptr) *reason = ErrorText(error);
+      break;
+    }
   }
   return nullptr;
 }
 
-bool PublishFile(const std::u16string& from, const std::u16string& to) {
+bool PublishFile(const std::u16string& from, const std::u16string& to, std::u16string* reason) {
+  if (reason != nullptr) reason->clear();
   // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken. Within one folder
   // it is a rename, done in one step.
-  return MoveFileExW(FileCallPath(from).c_str(), FileCallPath(to).c_str(),
-                     MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (MoveFileExW(FileCallPath(from).c_str(), FileCallPath(to).c_str(),
+                  MOVEFILE_WRITE_THROUGH) != FALSE) {
+    return true;
+  }
+  const DWORD error = GetLastError();
+  if (reason != nullptr && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+    *reason = ErrorText(error);
+  }
+  return false;
 }
 
 bool RemoveFile(const std::u16string& path) {

@@ -21,7 +21,7 @@ bool ListFolderFiles(const std::u16string& path, std::vector<std::u16string>* na
   if (fd < 0) return true;
   const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
   if (dir == nullptr) {
-    ::close(fd);
+    (void)::close(fd);
     return true;
   }
   while (const dirent* entry = ::readdir(dir.get())) {

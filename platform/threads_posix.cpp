@@ -38,7 +38,7 @@ void RunOnThreads(unsigned count, const std::function<void()>& work) {
     for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS}) {
       sigdelset(&blocked, fault);
     }
-    ::pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    (void)::pthread_sigmask(SIG_BLOCK, &blocked, &previous);
     pthread_attr_t attributes;
     const bool sized = ::pthread_attr_init(&attributes) == 0;
     if (sized) (void)::pthread_attr_setstacksize(&attributes, kStackBytes);  // else the default
@@ -49,7 +49,7 @@ void RunOnThreads(unsigned count, const std::function<void()>& work) {
       threads.push_back(thread);
     }
     if (sized) ::pthread_attr_destroy(&attributes);
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    (void)::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   }
   work();
   for (const pthread_t thread : threads) ::pthread_join(thread, nullptr);

@@ -5,6 +5,10 @@
 #include "probe/byte_source.h"
 #include "probe/ogg_caps.h"
 
+// The decoder counts a stream's sample frames in 32 bits: where the last page declares more,
+// it reports this count. The route takes it for no length of its own (n/a).
+inline constexpr std::uint32_t kDecoderSaturatedFrames = 0xFFFFFFFE;
+
 // The decoder finds a stream's length by searching the file's last 64 KiB for its last page,
 // one byte at a time, reading the page after every "OggS" it meets there to check it. These
 // functions tell, before the decoder is asked, whether that search ends soon and right.

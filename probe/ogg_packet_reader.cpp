@@ -143,15 +143,20 @@ void OggPacketReader::GoBack(const Place& place) {
   false_end_ = place.false_end;
 }
 
+bool OggPacketReader::Buffered() const {
+  // GoBack may leave the position before the buffer.
+  return position_ >= buffer_start_ && position_ - buffer_start_ < buffer_size_;
+}
+
 bool OggPacketReader::NextByte(std::uint8_t& byte) {
-  if (position_ - buffer_start_ >= buffer_size_ && !Refill()) return false;
+  if (!Buffered() && !Refill()) return false;
   byte = buffer_[static_cast<std::size_t>(position_++ - buffer_start_)];
   return true;
 }
 
 void OggPacketReader::Consume(std::uint64_t size, std::string* copy) {
   while (size > 0) {
-    if (position_ - buffer_start_ >= buffer_size_ && !Refill()) {
+    if (!Buffered() && !Refill()) {
       eof_ = true;
       return;
     }

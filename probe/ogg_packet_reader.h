@@ -87,6 +87,8 @@ class OggPacketReader final : public OggPageInput {
   void GoBack(const Place& place);
 
  private:
+  // Whether the byte at the position is in the buffer.
+  bool Buffered() const;
   bool NextByte(std::uint8_t& byte);
   // Bytes read and dropped (appended to `*copy` when given); at the end of the file the
   // position stays there, as with fgetc.

@@ -25,8 +25,6 @@ namespace {
 // the estimate assumes, and the area is then doubled. Either way the result is the same as
 // with unlimited memory, up to the largest area. Real files need 0.1 to 2 MiB.
 constexpr std::uint64_t kLargestDecoderArea = kMaxDecoderAreaBytes;
-// The decoder's count when the last page declares more frames than 32 bits hold.
-constexpr unsigned int kSaturatedFrames = 0xFFFFFFFE;
 
 struct DecoderCloser {
   void operator()(stb_vorbis* decoder) const { stb_vorbis_close(decoder); }
@@ -58,7 +56,7 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
   // header bytes and an area as large (the decoder copies the comment header into it).
   if (input->cut_short()) return 2 * refused_bytes;
   if (!passed) return 0;
-  if (after_checks) after_checks();
+  after_checks();
   // Beyond the largest area the decoder still decides: the estimate may be a little high.
   std::uint64_t area_size = std::min(needed, kLargestDecoderArea);
   for (;;) {
@@ -78,7 +76,7 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
     if (decoder != nullptr) {
       // 0 frames: the decoder found no length; the rate is never 0 in a stream it accepts.
       const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder.get());
-      if (frames == kSaturatedFrames) return 0;
+      if (frames == kDecoderSaturatedFrames) return 0;
       const unsigned int rate = stb_vorbis_get_info(decoder.get()).sample_rate;
       seconds = static_cast<float>(frames) / static_cast<float>(rate);
       return 0;
@@ -94,8 +92,14 @@ float VorbisSeconds(FileByteSource& file, int& decoder_opens,
                     const std::function<void()>& after_checks, MemoryBudget& budget) {
   decoder_opens = 0;
   float seconds = -1.0f;
+  // A file that waits for memory is read and checked again: the hook runs after the first pass.
+  bool checked = false;
+  const std::function<void()> once = [&] {
+    if (!checked && after_checks) after_checks();
+    checked = true;
+  };
   RunWithinBudget(budget, [&](MemoryBudget::Grant& grant) {
-    const std::uint64_t need = MeasureWithin(file, grant, decoder_opens, after_checks, seconds);
+    const std::uint64_t need = MeasureWithin(file, grant, decoder_opens, once, seconds);
     // What a large file freed goes back to the system before its grant does: otherwise each
     // thread's heap would keep what its last large file used, and memory would grow with the
     // number of threads.

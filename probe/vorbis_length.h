@@ -21,8 +21,9 @@
 // a file that needs more than it can get at once gives it all back, waits, and is read again.
 // `decoder_opens` tells how many times the decoder was opened: once for every file it is
 // given, unless the memory area sized from the headers fell short (0 when it never saw the
-// file). `after_checks`, when given, runs once the checks have passed, before the decoder reads
-// anything: the decoder reads the bytes the checks read, whatever it does to the file.
+// file). `after_checks`, when given, runs once, the first time the checks have passed, before
+// the decoder reads anything: the decoder reads the bytes the checks read, whatever it does to
+// the file.
 float VorbisSeconds(FileByteSource& file, int& decoder_opens,
                     const std::function<void()>& after_checks = {},
                     MemoryBudget& budget = DecoderMemoryBudget());

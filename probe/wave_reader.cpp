@@ -23,7 +23,8 @@ bool SameId(const char (&id)[4], const char (&expected)[5]) {
 bool WaveReader::Open(ByteSource& source) {
   Close();
   source_ = &source;
-  if (!ReadHeader()) {
+  problem_ = ReadHeader();
+  if (problem_ != WaveProblem::kNone) {
     Close();
     return false;
   }
@@ -38,27 +39,29 @@ void WaveReader::Close() {
   data_size_ = 0;
 }
 
-bool WaveReader::ReadHeader() {
+WaveProblem WaveReader::ReadHeader() {
   ChunkHeader riff{};
-  if (!source_->Seek(0) || !ReadChunkHeader(riff) || !SameId(riff.id, "RIFF")) return false;
   char form_type[4];
-  if (!ReadExact(form_type, sizeof form_type) || !SameId(form_type, "WAVE")) return false;
+  if (!source_->Seek(0) || !ReadChunkHeader(riff) || !SameId(riff.id, "RIFF") ||
+      !ReadExact(form_type, sizeof form_type) || !SameId(form_type, "WAVE")) {
+    return WaveProblem::kNotRiffWave;
+  }
   riff_end_ = riff.data_offset + riff.size;
   const std::uint64_t children_start = riff.data_offset + 4;
 
   ChunkHeader fmt{};
-  if (!FindChunk(children_start, "fmt ", fmt) || !source_->Seek(fmt.data_offset) ||
-      !ReadFormat(fmt)) {
-    return false;
+  const WaveProblem format = FindChunk(children_start, "fmt ", WaveProblem::kNoFormatChunk, fmt);
+  if (format != WaveProblem::kNone) return format;
+  // Leave the format chunk at its declared end, wherever the reads stopped.
+  if (!source_->Seek(fmt.data_offset) || !ReadFormat(fmt) || !source_->Seek(fmt.end())) {
+    return WaveProblem::kBadFormatChunk;
   }
-  // Leave the format chunk at its declared end, wherever the reads above stopped.
-  if (!source_->Seek(fmt.end())) return false;
 
   // `data` may precede `fmt `, so the second search starts over.
   ChunkHeader data{};
-  if (!FindChunk(children_start, "data", data)) return false;
+  const WaveProblem found = FindChunk(children_start, "data", WaveProblem::kNoDataChunk, data);
   data_size_ = data.size;
-  return true;
+  return found;
 }
 
 bool WaveReader::ReadChunkHeader(ChunkHeader& header) {
@@ -79,30 +82,31 @@ WaveReader::ChunkHeader WaveReader::DecodeChunkHeader(const std::uint8_t* bytes,
   return header;
 }
 
-bool WaveReader::FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found) {
+WaveProblem WaveReader::FindChunk(std::uint64_t position, const char (&id)[5],
+                                  WaveProblem missing, ChunkHeader& found) {
   std::uint8_t block[kWalkBlockSize];
   std::uint64_t block_start = 0;
   std::size_t block_size = 0;
   for (std::uint32_t visited = 0; visited < kMaxWaveChunkHeaders; ++visited) {
     // A child counts only when its whole header lies inside the RIFF chunk.
-    if (position > riff_end_ || riff_end_ - position < kChunkHeaderSize) return false;
+    if (position > riff_end_ || riff_end_ - position < kChunkHeaderSize) return missing;
     // Positions only grow, so a header is either in the block or past its start.
     if (position - block_start + kChunkHeaderSize > block_size) {
-      if (!source_->Seek(position)) return false;
+      if (!source_->Seek(position)) return missing;
       block_start = position;
       block_size = source_->Read(block, sizeof block);
-      if (block_size < kChunkHeaderSize) return false;
+      if (block_size < kChunkHeaderSize) return missing;
     }
     const std::uint8_t* bytes = block + (position - block_start);
     const ChunkHeader header = DecodeChunkHeader(bytes, position);
     if (SameId(header.id, id)) {
       found = header;
-      return true;
+      return WaveProblem::kNone;
     }
     // Every step moves forward by at least a header, so the walk ends at the RIFF end.
     position = header.end();
   }
-  return false;
+  return WaveProblem::kTooManyChunks;
 }
 
 bool WaveReader::ReadFormat(const ChunkHeader& fmt) {

@@ -19,6 +19,16 @@ struct WaveFormat {
 // Chunk headers one search visits at most before it gives up.
 inline constexpr std::uint32_t kMaxWaveChunkHeaders = 16384;
 
+// Why a file is not a WAVE file by the rules below.
+enum class WaveProblem {
+  kNone,
+  kNotRiffWave,     // no RIFF chunk of form type WAVE at the start
+  kNoFormatChunk,   // no `fmt ` chunk among the RIFF chunk's children
+  kBadFormatChunk,  // a `fmt ` chunk under 16 bytes, or cut short by the end of the file
+  kNoDataChunk,     // no `data` chunk among them
+  kTooManyChunks,   // a search gave up after kMaxWaveChunkHeaders chunk headers
+};
+
 // Reads the header of a RIFF/WAVE file: its format record and the declared size of its `data`
 // chunk. Reads chunk headers and the format record only, never through sample data.
 //
@@ -51,8 +61,12 @@ class WaveReader {
   WaveReader& operator=(const WaveReader&) = delete;
 
   // Reads the header of the file `source` gives, which must outlive the reader or its Close.
-  // False when it is not a WAVE file by the rules above; the reader is then closed.
+  // False when it is not a WAVE file by the rules above; the reader is then closed, and
+  // problem() says why.
   bool Open(ByteSource& source);
+
+  // Why the last Open failed; kNone after one that succeeded, or before any.
+  WaveProblem problem() const { return problem_; }
 
   // Releases the source and the format record. Does nothing when already closed.
   void Close();
@@ -73,11 +87,13 @@ class WaveReader {
     std::uint64_t end() const { return data_offset + size + pad; }
   };
 
-  bool ReadHeader();
+  WaveProblem ReadHeader();
   bool ReadChunkHeader(ChunkHeader& header);
   // The 8 header bytes of the chunk that starts at file offset `start`.
   static ChunkHeader DecodeChunkHeader(const std::uint8_t* bytes, std::uint64_t start);
-  bool FindChunk(std::uint64_t position, const char (&id)[5], ChunkHeader& found);
+  // kNone when found; else `missing`, or kTooManyChunks when the search gave up.
+  WaveProblem FindChunk(std::uint64_t position, const char (&id)[5], WaveProblem missing,
+                        ChunkHeader& found);
   bool ReadFormat(const ChunkHeader& fmt);
   bool ReadExact(void* buffer, std::size_t size);
 
@@ -86,4 +102,5 @@ class WaveReader {
   WaveFormat format_;
   std::unique_ptr<std::uint8_t[]> extra_data_;
   std::uint32_t data_size_ = 0;
+  WaveProblem problem_ = WaveProblem::kNone;
 };

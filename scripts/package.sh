@@ -8,10 +8,10 @@
 #   SHA256SUMS                            the three files' SHA-256 sums
 # The version is the CMake project version. One commit gives the same bytes wherever and whenever
 # it is built: every time stamp is SOURCE_DATE_EPOCH, by default the last commit's time.
-# Installs what is missing first (needs root or sudo).
+# Installs what is missing of the build and packaging lists first (needs root or sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build packaging
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct) ||

@@ -13,7 +13,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug \
   -DSTB_VORBIS_FROM_SOURCE=ON -DBUILD_TESTING=ON
 cmake --build build-asan -j2
 # Leaks count as failures; a report names the program and the input. AddressSanitizer reserves
-# terabytes of address space up front, so no case can run under an address-space limit.
-export CASES_NO_ADDRESS_LIMIT=1 ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1" \
+# terabytes of address space up front and the checks open pipes, so no case can run under an
+# address-space or descriptor limit.
+export CASES_SANITIZED=1 ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build-asan --no-tests=error --output-on-failure -j2

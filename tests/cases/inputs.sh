@@ -34,8 +34,11 @@ case $1 in
   lister_posix_names) cd in; wave $'\xff\xfe-raw.wav' 8000 12345; wave $'tab\there.wav' 8000 16000; wave 'in\empty.wav' 8000 0; wave $'line\nbreak.wav' 8000 4000; wave $'esc\x1b[2J.wav' 8000 8000 ;;
   generator_blocks) mkdir in/Other; wave in/Other/outro.wav 1000 2000; { fmt 1 2 44100 16; chunk data 1000000; } | riff in/Music/outro.wav; cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg
     wave in/Music/a.b.ogg 8000 8000; wave in/Music/.ogg 8000 4000; wave in/Music/noext 8000 2000; wave 'in/Other/ünï ♫.wav' 8000 492000; : >app/config.cpp; : >'app/config(1).cpp' ;;
+  # Tracks of 0.00 seconds are tracks: an empty WAVE and one of 4 ms.
+  generator_zero_duration) wave in/empty.wav 8000 0; wave in/short.wav 8000 32 ;;
   generator_all_taken) wave in/outro.wav 1000 5668; : >app/config.cpp; for i in $(seq 99); do printf taken >"app/config($i).cpp"; done ;;
   closed_descriptors | generator_closed_output | generator_full_disk | generator_help | generator_no_dev_null | generator_no_editor | generator_file_size_limit | \
+    generator_read_only | \
     windows_launch_* | windows_deep_app) wave in/outro.wav 1000 5668 ;;
   windows_folder_case) mkdir in/Music; wave in/Music/a.wav 8000 8000; wave in/Music/b.wav 8000 4000 ;;
   windows_path_forms) mkdir -p 'in/Music Folder' in/Other; wave 'in/Music Folder/theme.wav' 8000 8000; wave 'in/Music Folder/longwidth.wav' 8000 4000; wave 'in/Music Folder/a.wav' 8000 2000 ;;
@@ -48,6 +51,13 @@ case $1 in
     wave $'Mixed/line\nbreak.wav' 8000 4000; wave target.wav 8000 12000; mkfifo Mixed/fifo.ogg; python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("Mixed/socket.wav")'
     ln -s ../target.wav Mixed/link.wav; ln -s ../gone.wav Mixed/dangling.wav; ln -s ../Real Mixed/folder-link; wave Real/r.wav 8000 16000; ln -s Real Linked
     mkdir 'Back\'; wave 'Back\/c.wav' 8000 6000 ;;
+  # A modder's folder as converters leave it: tracks, other formats, notes; an empty folder, a
+  # typo, and the same names later from other folders (the later file is the one listed).
+  lister_why_not_measured) sox -D -n -r 44100 -c 2 -b 16 in.wav synth 0.3 pinknoise vol 0.5; cd in; mkdir Music Empty Old Broken Backup
+    oggenc -Q -o Music/intro.ogg ../in.wav; cp Music/intro.ogg Music/credits.ogg; cp ../in.wav Music/outro.wav; for f in battle.flac drums.aiff long.w64; do sox ../in.wav Music/$f; done
+    ff() { ffmpeg -loglevel error -i ../in.wav "$@"; }; ff Music/theme.mp3; ff -id3v2_version 0 Music/raw.mp3; ff -c:a libopus Music/voice.ogg; ff -ar 16000 -ac 1 -c:a libspeex Music/speech.ogg
+    ff -c:a aac Music/menu.m4a; ff -c:a wmav2 Music/ambient.wma; ff -rf64 always Music/big.wav; printf 'track list' | tee Music/notes.txt >Music/tracks.txt
+    head -c 3000 Music/intro.ogg >Broken/intro.ogg; printf 'not audio' >Old/outro.wav; : >Backup/notes.txt ;;
   generator_folder_drop | generator_folder_files_drop) mkdir -p in/Music/Album; wave in/Music/theme.wav 8000 16000; wave in/Music/outro.wav 1000 5668
     cp "$data/vorbis_stereo_44k.ogg" in/Music/intro.ogg; printf 'not audio' >in/Music/readme.txt; wave in/Music/Album/song.wav 8000 4000 ;;
   # One folder spelt three ways.

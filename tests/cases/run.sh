@@ -21,8 +21,10 @@ failed=0 passed=0 skipped=0 elsewhere=0 root=0
 # Expected text, placeholders filled in; under Wine such a line's slashes become backslashes.
 # A last line without its line end (output cut short) stays so.
 from_placeholders() {
-  local line end='\n'
+  local line end='\n' manual="man $program"
+  [ -z "$wine" ] || manual=@APP@/README.txt
   while IFS= read -r line || { [ -n "$line" ] && end=''; }; do
+    line=${line//@MANUAL@/$manual}
     [[ -z $wine || $line != *@IN@* && $line != *@APP@* ]] || line=${line//\//\\}
     line=${line//@IN@/$in_path} line=${line//@VERSION@/$version}
     printf "%s$end" "${line//@APP@/$app_path}"
@@ -31,7 +33,7 @@ from_placeholders() {
 
 # The reverse, for --bless: absolute paths and the version line back to placeholders.
 to_placeholders() {
-  sed -e "s|$scratch/in|@IN@|g" -e "s|$scratch/app|@APP@|g" \
+  sed -e "s|$scratch/in|@IN@|g" -e "s|$scratch/app|@APP@|g" -e "s/\bman $program\b/@MANUAL@/g" \
     -e "s/^\(Lumtass\|Brevane\) ${version//./\\.}\$/\\1 @VERSION@/"
 }
 
@@ -61,10 +63,10 @@ skip() {
 
 # Makes the scratch folders, the inputs and the arguments (argv) the program gets.
 setup() {
-  # Sanitizer builds reserve terabytes up front, beyond any limit: their run sets
-  # CASES_NO_ADDRESS_LIMIT.
-  [ -z "${CASES_NO_ADDRESS_LIMIT:-}" ] || ! grep -q -- --as "$dir/limits" 2>/dev/null ||
-    skip "needs an address-space limit" || return
+  # Sanitizer builds reserve terabytes up front and check memory through pipes, beyond any
+  # address-space or descriptor limit: their run sets CASES_SANITIZED.
+  [ -z "${CASES_SANITIZED:-}" ] || ! grep -qE -- '--(as|nofile)' "$dir/limits" 2>/dev/null ||
+    skip "needs an address-space or descriptor limit" || return
   mkdir -p "$scratch/in" "$scratch/tools" "$scratch/got/out" "$scratch/expected/out"
   # app is the program's folder, or a link to it where it lies deeper than 260 characters.
   app=$scratch/app
@@ -73,9 +75,12 @@ setup() {
   read -r program <"$dir/args"
   exe=$program
   [ -z "$wine" ] || exe=${program^}.exe
-  # The program's folder on a small file system, filled: names can be made, writes fail.
-  if [ -f "$dir/disk" ]; then
-    { [ "$root" -eq 1 ] && mount -t tmpfs -o "size=$(<"$dir/disk")k" tmpfs "$app"; } ||
+  # The program's folder on a small file system, filled (names can be made, writes fail), or
+  # on one made read-only once the program is in place.
+  if [ -f "$dir/disk" ] || [ -f "$dir/read-only" ]; then
+    local size=65536
+    [ ! -f "$dir/disk" ] || size=$(<"$dir/disk")
+    { [ "$root" -eq 1 ] && mount -t tmpfs -o "size=${size}k" tmpfs "$app"; } ||
       skip "no small file system can be mounted (needs root)" root || return
     mounted=$app
   fi
@@ -88,6 +93,7 @@ setup() {
   (cd "$scratch" && CASES="$cases" bash "$cases/inputs.sh" "$name") ||
     { fail "inputs not made"; return 1; }
   mkdir "$scratch/app.before" && cp -a "$app/." "$scratch/app.before/"
+  [ ! -f "$dir/read-only" ] || mount -o remount,ro "$app" || { fail "not made read-only"; return 1; }
 
   # Under Wine the paths as the program sees them: drive Z: is the root folder.
   in_path=$scratch/in app_path=$app

@@ -50,7 +50,7 @@ bool DecoderOpens(const std::string& path, std::uint64_t area_bytes, float& seco
   if (decoder != nullptr) {
     const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder);
     const float rate = static_cast<float>(stb_vorbis_get_info(decoder).sample_rate);
-    seconds = frames == 0xFFFFFFFE ? -1.0f : static_cast<float>(frames) / rate;
+    seconds = frames == kDecoderSaturatedFrames ? -1.0f : static_cast<float>(frames) / rate;
     stb_vorbis_close(decoder);
   }
   (void)std::fclose(stream);  // opened read-only: nothing is lost if closing fails

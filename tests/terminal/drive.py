@@ -131,6 +131,9 @@ class Run:
     def shows(self, name):
         text = subprocess.run(['cat', '-v'], input=re.sub(rb'\r\n', b'\n', self.shown),
                               capture_output=True, check=True).stdout
+        # The scenario's folder, named in some lines, differs from run to run (Wine: on Z:).
+        for form in (os.getcwd(), 'Z:' + os.getcwd().replace('/', '\\')):
+            text = text.replace(form.encode(), b'@HERE@')
         path = os.path.join(self.here, name)
         if self.bless:
             open(path, 'wb').write(text)

@@ -1,10 +1,10 @@
-#include "console/window_style.h"
+#include "console/windows_console_look.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-TEST(WindowStyleTest, BufferRaisedToTheMinimumAndWindowAQuarterAsHighAsWide) {
+TEST(WindowsConsoleLookTest, BufferRaisedToTheMinimumAndWindowAQuarterAsHighAsWide) {
   const struct {
     BufferSize current;
     std::vector<int> expected;  // buffer width and height; window left, top, right, bottom
@@ -21,7 +21,7 @@ TEST(WindowStyleTest, BufferRaisedToTheMinimumAndWindowAQuarterAsHighAsWide) {
   }
 }
 
-TEST(WindowStyleTest, RestoredSizeKeepsWhatWasWrittenAndTheWindowFollowsTheCursor) {
+TEST(WindowsConsoleLookTest, RestoredSizeKeepsWhatWasWrittenAndTheWindowFollowsTheCursor) {
   const struct {
     const char* what;
     BufferSize before;
@@ -47,7 +47,7 @@ TEST(WindowStyleTest, RestoredSizeKeepsWhatWasWrittenAndTheWindowFollowsTheCurso
   }
 }
 
-TEST(WindowStyleTest, IconMaskPacksRowsMostSignificantBitFirst) {
+TEST(WindowsConsoleLookTest, IconMaskPacksRowsMostSignificantBitFirst) {
   constexpr IconMask mask = IconXorMask();
   // Row 2 "......#########." sets columns 6..14: 0000 0011 | 1111 1110.
   EXPECT_EQ(mask[4], 0x03);
