@@ -164,8 +164,8 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing /*sharing*
     (void)::close(fd);
     return nullptr;
   }
-  // Once a second thread exists glibc locks a stream on every call, and the decoder reads its
-  // headers one byte per call: a quarter more work. Each stream here has one reader at a time.
+  // Once a second thread exists glibc locks a stream on every call. Each stream here has one
+  // reader at a time.
   (void)::__fsetlocking(stream, FSETLOCKING_BYCALLER);
   return stream;
 }
