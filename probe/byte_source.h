@@ -108,7 +108,8 @@ class RecordingByteSource : public ByteSource {
   // The size given at construction.
   std::uint64_t size() const { return size_; }
 
-  // Bytes of memory holding the kept bytes (a little more than their count).
+  // Bytes of memory holding the kept bytes: more than their count by the unfilled end of each
+  // run's last block (under 64 KiB, or under 4 MiB for a run longer than 4 MiB).
   std::uint64_t kept_bytes() const { return kept_bytes_; }
 
   // False once memory ran out, or `may_keep` refused it, to keep the bytes read: Read has
@@ -127,6 +128,7 @@ class RecordingByteSource : public ByteSource {
   };
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 16;
   static constexpr std::size_t kBlocks = 64;
+  // The smallest size AllocateDecoderMemory backs with huge pages, where the platform has them.
   static constexpr std::size_t kLargeBlockBytes = kBlocks * kBlockBytes;
   // The block holding the byte `from` bytes into a run, and where in it.
   static std::size_t BlockOf(std::uint64_t from, std::size_t* within);

@@ -42,8 +42,9 @@ class DecoderInput {
 
   // Bytes of memory holding what the checks read, for the decoder (0 on Windows, which reads
   // the file): at most about kMaxVorbisHeaderBytes + kMaxFirstAudioBytes + 64 KiB, where the
-  // checks stop reading. A large comment header is held twice: here, and in the decoder's
-  // memory area, which it is copied into.
+  // checks stop reading, and up to 4 MiB more, the unfilled end of a large header's last
+  // block. A large comment header is held twice: here, and in the decoder's memory area,
+  // which it is copied into.
   virtual std::uint64_t kept_bytes() const = 0;
 
   // True when `may_keep` refused to keep more: the checks' verdict says nothing about the file,
