@@ -12,12 +12,12 @@
 # machine, or read the ratios with it.
 #
 # Usage: bench/floor.sh [FILES [LUMTASS [RUNS [COLD_RUNS [BEFORE]]]]]   (defaults 1000,
-# build/bin/lumtass, 11, 5, none). BEFORE, another lumtass build (e.g. of an older commit), is
-# timed and counted beside LUMTASS in every part. SAME_RUNS (environment) defaults to 30.
-# Needs a C compiler, libstb-dev, sox, vorbis-tools, valgrind and strace (apt-get install
-# sox vorbis-tools valgrind strace). The files come as albums: ten files in a
-# row share one of 36 encoder settings (quality -1 to 8, 22.05 to 48 kHz, mono and stereo), as
-# a music folder holds them.
+# build/bin/lumtass, 11, 5, none; COLD_RUNS 0 skips the cold runs). BEFORE, another lumtass
+# build (e.g. of an older commit), is timed and counted beside LUMTASS in every part. SAME_RUNS
+# (environment) defaults to 30. Needs a C compiler, libstb-dev, sox, vorbis-tools, valgrind and
+# strace (apt-get install sox vorbis-tools valgrind strace). The files come as albums: ten
+# files in a row share one of 36 encoder settings (quality -1 to 8, 22.05 to 48 kHz, mono and
+# stereo), as a music folder holds them.
 set -euo pipefail
 count=${1:-1000}
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -113,7 +113,9 @@ load
 report "$work/warm"
 
 echo
-if (sync && echo 3 >/proc/sys/vm/drop_caches) 2>/dev/null; then
+if [ "$cold_runs" -eq 0 ]; then
+  echo "== no cold runs asked for =="
+elif (sync && echo 3 >/proc/sys/vm/drop_caches) 2>/dev/null; then
   echo "== cold: page cache dropped before each run, median of $cold_runs alternating runs =="
   load
   for ((r = 0; r < cold_runs; r++)); do
