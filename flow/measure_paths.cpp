@@ -35,6 +35,20 @@ std::vector<float> MeasureConcurrently(
   return results;
 }
 
+bool ReadAheadSampler::Wanted() {
+  if (found_in_cache_.load(std::memory_order_relaxed) < kReadAheadPaths) return true;
+  return offered_.fetch_add(1, std::memory_order_relaxed) % kReadAheadPaths == 0;
+}
+
+void ReadAheadSampler::Found(bool asked) {
+  if (asked) {
+    found_in_cache_.store(0, std::memory_order_relaxed);
+    offered_.store(0, std::memory_order_relaxed);
+  } else {
+    found_in_cache_.fetch_add(1, std::memory_order_relaxed);
+  }
+}
+
 unsigned MeasuringThreads(unsigned processors, std::uint64_t budget_limit,
                           std::uint64_t first_grant) {
   const std::uint64_t fit =
@@ -45,8 +59,11 @@ unsigned MeasuringThreads(unsigned processors, std::uint64_t budget_limit,
 std::vector<float> MeasurePaths(const std::vector<std::u16string>& paths) {
   // The limits are read before any thread runs.
   const MemoryBudget& budget = DecoderMemoryBudget();
+  ReadAheadSampler sampler;
   return MeasureConcurrently(
       paths, MeasuringThreads(UsableProcessorCount(), budget.limit(), budget.first_grant()),
       [](const std::u16string& path) { return DurationProbe(path); },
-      [](const std::u16string& path) { ReadAheadFileEnds(path, kReadAheadBytes); });
+      [&sampler](const std::u16string& path) {
+        if (sampler.Wanted()) sampler.Found(ReadAheadFileEnds(path, kReadAheadBytes));
+      });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -37,6 +38,25 @@ std::vector<float> MeasureConcurrently(
 // than first grants fit in the budget, at least one.
 unsigned MeasuringThreads(unsigned processors, std::uint64_t budget_limit,
                           std::uint64_t first_grant);
+
+// Which of the files given to MeasureConcurrently's `read_ahead` are read ahead: asking for a
+// file costs a few system calls, wasted on a file whose ends are in the cache already, as
+// every file of a folder measured again has them. Every file is asked for until
+// kReadAheadPaths files in a row were found in the cache; then one file in kReadAheadPaths
+// is, to notice when they stop being, and the first found out of the cache turns asking for
+// every file back on. Safe to use from several threads, where which files are asked for
+// depends on timing: nothing but the time a run takes depends on it.
+class ReadAheadSampler {
+ public:
+  // Whether to ask for the next file; if so, Found must follow with the answer.
+  bool Wanted();
+  // `asked`: whether the file was out of the cache, so that reads were asked for.
+  void Found(bool asked);
+
+ private:
+  std::atomic<std::size_t> found_in_cache_{0};  // files in a row, up to now
+  std::atomic<std::size_t> offered_{0};         // files offered while sampling
+};
 
 // DurationProbe of every path, in the order of `paths`, measured on the processors this process
 // may use (MeasuringThreads, with the programs' budget), with the ends of the files ahead read

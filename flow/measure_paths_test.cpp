@@ -69,3 +69,30 @@ TEST(MeasurePathsTest, ResultsInPathOrderWhateverOrderCallsEnd) {
     EXPECT_LE(static_cast<std::size_t>(most_running), allowed);
   }
 }
+
+// Files found in the cache ('c') or out of it ('o') when asked for: which are asked for ('a')
+// and which are not ('.'). Every file until 16 in a row were in the cache, then every 16th,
+// and every file again from the first found out of the cache.
+TEST(MeasurePathsTest, ReadAheadSampledWhileFilesAreInTheCache) {
+  const struct {
+    const char* cache;
+    const char* asked;
+  } rows[] = {
+      {"cccccccccccccccccccccccccccccccccccccccc",
+       "aaaaaaaaaaaaaaaaa...............a......."},
+      {"cccccccccccccccoccccccccccccccccccccc",
+       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...."},
+      {"ccccccccccccccccccccccccccccccccoccccccccccccccccccc",
+       "aaaaaaaaaaaaaaaaa...............aaaaaaaaaaaaaaaaaa.."},
+  };
+  for (const auto& row : rows) {
+    ReadAheadSampler sampler;
+    std::string asked;
+    for (const char* file = row.cache; *file != '\0'; ++file) {
+      const bool wanted = sampler.Wanted();
+      if (wanted) sampler.Found(*file == 'o');
+      asked += wanted ? 'a' : '.';
+    }
+    EXPECT_EQ(row.asked, asked) << row.cache;
+  }
+}

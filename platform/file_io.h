@@ -51,8 +51,10 @@ PathKind ExaminePath(const std::u16string& path, std::u16string* reason);
 // costs no wait (a folder read from a cold disk then overlaps its reads). Only a request:
 // nothing happens for anything but a regular file, when it cannot be opened at once, or where
 // the platform has no such request (Windows, where the first read of a file waits for it).
-// Never blocks on a FIFO, a device or another program's lease.
-void ReadAheadFileEnds(const std::u16string& path, std::uint64_t bytes);
+// Nor when the file's last byte is in the cache already (a file read whole since it was last
+// read from the disk): its ends are taken to be there too. Returns true when it asked, false
+// when it did nothing. Never blocks on a FIFO, a device or another program's lease.
+bool ReadAheadFileEnds(const std::u16string& path, std::uint64_t bytes);
 
 // A file created new for writing. Never replaces or follows anything already under its name.
 class OutputFile {

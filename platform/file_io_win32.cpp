@@ -125,7 +125,9 @@ std::FILE* OpenFileForReading(const std::u16string& path, FileSharing sharing) {
 
 // Windows has no request to read a range ahead without waiting for it: a helper thread reading
 // the ends, or a mapping with PrefetchVirtualMemory, would be the candidates. Nothing is done.
-void ReadAheadFileEnds(const std::u16string& /*path*/, std::uint64_t /*bytes*/) {}
+bool ReadAheadFileEnds(const std::u16string& /*path*/, std::uint64_t /*bytes*/) {
+  return false;
+}
 
 std::unique_ptr<OutputFile> OutputFile::CreateTemporary(const std::u16string& folder_prefix,
                                                         std::u16string* path,

@@ -111,16 +111,24 @@ std::size_t RecordingByteSource::ReadKept(std::uint64_t offset, void* buffer,
     const std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kept.end - at));
     for (std::size_t copied = 0; copied < count;) {
-      const std::uint64_t from = at + copied - start;
-      const std::size_t within = static_cast<std::size_t>(from % kBlockBytes);
-      const std::size_t part = std::min(count - copied, kBlockBytes - within);
-      std::memcpy(out + done + copied,
-                  kept.blocks[static_cast<std::size_t>(from / kBlockBytes)].get() + within, part);
+      std::size_t within = 0;
+      const std::size_t block = BlockOf(at + copied - start, &within);
+      const std::size_t part = std::min(count - copied, BlockBytes(block) - within);
+      std::memcpy(out + done + copied, kept.blocks[block].get() + within, part);
       copied += part;
     }
     done += count;
   }
   return done;
+}
+
+std::size_t RecordingByteSource::BlockOf(std::uint64_t from, std::size_t* within) {
+  if (from < kLargeBlockBytes) {
+    *within = static_cast<std::size_t>(from % kBlockBytes);
+    return static_cast<std::size_t>(from / kBlockBytes);
+  }
+  *within = static_cast<std::size_t>((from - kLargeBlockBytes) % kLargeBlockBytes);
+  return kBlocks + static_cast<std::size_t>((from - kLargeBlockBytes) / kLargeBlockBytes);
 }
 
 std::size_t RecordingByteSource::Keep(std::uint64_t offset, const std::uint8_t* bytes,
@@ -136,21 +144,23 @@ std::size_t RecordingByteSource::Keep(std::uint64_t offset, const std::uint8_t* 
   Run& kept = run->second;
   std::size_t done = 0;
   while (done < size) {
-    const std::uint64_t at = kept.end - start;
-    const std::size_t within = static_cast<std::size_t>(at % kBlockBytes);
+    std::size_t within = 0;
+    const std::size_t block = BlockOf(kept.end - start, &within);
+    const std::size_t block_bytes = BlockBytes(block);
     if (within == 0) {
       // Blocks rather than one growing buffer: a buffer that doubles would briefly need three
-      // times the header bytes, and a large comment header holds up to 64 MiB.
-      if (may_keep_ && !may_keep_(kept_bytes_ + kBlockBytes)) {
+      // times the header bytes, and a large comment header holds up to 64 MiB. Those take
+      // large blocks, whose pages the system gives in fewer, larger steps.
+      if (may_keep_ && !may_keep_(kept_bytes_ + block_bytes)) {
         refused_ = true;
         break;
       }
-      std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kBlockBytes]);
-      if (block == nullptr) break;
-      kept.blocks.push_back(std::move(block));
-      kept_bytes_ += kBlockBytes;
+      DecoderMemory memory = AllocateDecoderMemory(block_bytes);
+      if (memory == nullptr) break;
+      kept.blocks.push_back(std::move(memory));
+      kept_bytes_ += block_bytes;
     }
-    const std::size_t part = std::min(size - done, kBlockBytes - within);
+    const std::size_t part = std::min(size - done, block_bytes - within);
     std::memcpy(kept.blocks.back().get() + within, bytes + done, part);
     kept.end += part;
     done += part;

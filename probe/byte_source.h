@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_io.h"
+#include "probe/decoder_memory.h"
 
 // Sequential reading with seeking, over a file or over bytes in memory, so that the same
 // chunk-walking code runs on disk files and on byte arrays built by tests or a fuzzer.
@@ -107,7 +108,8 @@ class RecordingByteSource : public ByteSource {
   // The size given at construction.
   std::uint64_t size() const { return size_; }
 
-  // Bytes of memory holding the kept bytes (a little more than their count).
+  // Bytes of memory holding the kept bytes: more than their count by the unfilled end of each
+  // run's last block (under 64 KiB, or under 4 MiB for a run longer than 4 MiB).
   std::uint64_t kept_bytes() const { return kept_bytes_; }
 
   // False once memory ran out, or `may_keep` refused it, to keep the bytes read: Read has
@@ -118,13 +120,21 @@ class RecordingByteSource : public ByteSource {
   bool refused() const { return refused_; }
 
  private:
-  // Bytes kept from `start` on, in blocks of kBlockBytes (the last one filled in part), so
-  // that the memory grows without copying.
+  // Bytes kept from `start` on, in blocks: kBlocks of kBlockBytes, then blocks of
+  // kLargeBlockBytes (the last one filled in part), so that the memory grows without copying.
   struct Run {
     std::uint64_t end;
-    std::vector<std::unique_ptr<std::uint8_t[]>> blocks;
+    std::vector<DecoderMemory> blocks;
   };
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 16;
+  static constexpr std::size_t kBlocks = 64;
+  // The smallest size AllocateDecoderMemory backs with huge pages, where the platform has them.
+  static constexpr std::size_t kLargeBlockBytes = kBlocks * kBlockBytes;
+  // The block holding the byte `from` bytes into a run, and where in it.
+  static std::size_t BlockOf(std::uint64_t from, std::size_t* within);
+  static std::size_t BlockBytes(std::size_t block) {
+    return block < kBlocks ? kBlockBytes : kLargeBlockBytes;
+  }
 
   // Keeps `size` bytes read at `offset`, where nothing is kept yet: after the run that ends
   // there, or in a new run. Returns how many it kept: fewer when memory ran out.

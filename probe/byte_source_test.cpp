@@ -90,6 +90,18 @@ TEST(RecordingByteSourceTest, LongRunsKeptAcrossBlocks) {
   EXPECT_EQ(3 * 65536u, most_asked);
   EXPECT_FALSE(bounded.complete());
   EXPECT_TRUE(bounded.refused());
+
+  // Past 4 MiB, a run takes blocks of 4 MiB.
+  std::string big(9u << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 65521);
+  const std::string big_original = big;
+  MemoryByteSource big_inner(big.data(), big.size());
+  RecordingByteSource large(big_inner, big.size());
+  const std::size_t span = (8u << 20) + 1;
+  EXPECT_EQ(big_original.substr(1000, span), ReadAt(large, 1000, span));
+  big.assign(big.size(), 'x');
+  EXPECT_EQ(big_original.substr(1000, span), Kept(large, 1000, big.size()));
+  EXPECT_EQ(12u << 20, large.kept_bytes());
 }
 
 }  // namespace

@@ -10,11 +10,9 @@
 // through stream(), which gives it exactly the bytes the checks read, so that it never parses a
 // byte the checks did not see, even when another program rewrites the file in between.
 // - POSIX: the bytes the checks read (the header pages up to the end of the first audio
-//   packet, and the file's last 64 KiB) are kept at their offsets in a file in memory that only
-//   this process holds, as long as the file was, and the decoder reads that file as it would
-//   the file itself. Where the checks read nothing it finds zeros. Where the system offers no
-//   such file (before Linux 3.17, some sandboxes) the bytes are kept on the heap, and the
-//   decoder finds the end of the file wherever the checks read nothing.
+//   packet, and the file's last 64 KiB) are kept in memory as they were read, and the decoder
+//   reads them through a stream over that memory, as it would the file itself. Where the
+//   checks read nothing, it finds the end of the file.
 // - Windows: the file is open so that nobody can write to it (FileSharing::kWritersKeptOut),
 //   and the decoder reads it.
 class DecoderInput {
@@ -33,8 +31,7 @@ class DecoderInput {
   virtual ByteSource& source() = 0;
 
   // The file's size when it was opened. The checks and the decoder both see the file as this
-  // long, whether it has grown since or not; where it has shrunk, both find zeros past its new
-  // end (the end itself there, where the bytes are kept on the heap).
+  // long, whether it has grown since or not; where it has shrunk, both find its new end.
   virtual std::uint64_t size() const = 0;
 
   // After the checks: a stream at offset 0 for the decoder, clear of end-of-file and error
@@ -45,8 +42,9 @@ class DecoderInput {
 
   // Bytes of memory holding what the checks read, for the decoder (0 on Windows, which reads
   // the file): at most about kMaxVorbisHeaderBytes + kMaxFirstAudioBytes + 64 KiB, where the
-  // checks stop reading. A large comment header is held twice: here, and in the decoder's
-  // memory area, which it is copied into.
+  // checks stop reading, and up to 4 MiB more, the unfilled end of a large header's last
+  // block. A large comment header is held twice: here, and in the decoder's memory area,
+  // which it is copied into.
   virtual std::uint64_t kept_bytes() const = 0;
 
   // True when `may_keep` refused to keep more: the checks' verdict says nothing about the file,

@@ -10,10 +10,10 @@ struct DecoderMemoryRelease {
 };
 using DecoderMemory = std::unique_ptr<char, DecoderMemoryRelease>;
 
-// `size` bytes, not zeroed, for the decoder's memory area; null when there is no room (a small
-// address space). Where the platform offers them, a large area is backed by huge pages: the
-// decoder writes to every page it is given, and faulting them in 4 KiB at a time costs about
-// as much as the rest of opening a file with a large comment header.
+// `size` bytes, not zeroed, for the decoder's memory area or the bytes kept for it; null when
+// there is no room (a small address space). Where the platform offers them, a large area is
+// backed by huge pages: every page given is written, and faulting them in 4 KiB at a time
+// costs about as much as the rest of opening a file with a large comment header.
 DecoderMemory AllocateDecoderMemory(std::size_t size);
 
 // Gives the memory the heap holds free back to the system (where the platform allows), so
