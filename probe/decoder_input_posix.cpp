@@ -119,8 +119,11 @@ std::unique_ptr<DecoderInput> DecoderInput::Open(
 // resolves its fgetc against the program first) come here: a stream whose caller does the
 // locking, as the stream above that one thread reads, is read as getc_unlocked reads it,
 // without that path and without a lock, as glibc too reads it without a lock; every other
-// stream as glibc's fgetc reads it (getc is the same function).
+// stream as glibc's fgetc reads it (getc is the same function). Another C library keeps its
+// own fgetc.
+#ifdef __GLIBC__
 extern "C" int fgetc(std::FILE* stream) {
   if ((stream->_flags & _IO_USER_LOCK) != 0) return getc_unlocked(stream);
   return getc(stream);
 }
+#endif
