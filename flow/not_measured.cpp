@@ -13,9 +13,9 @@
 #include "probe/byte_source.h"
 #include "probe/content_kind.h"
 #include "probe/little_endian.h"
-#include "probe/ogg_caps.h"
-#include "probe/ogg_header_check.h"
-#include "probe/ogg_length_guard.h"
+#include "probe/decoder_mirror/ogg_caps.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_length_guard.h"
 #include "probe/wave_reader.h"
 
 namespace {

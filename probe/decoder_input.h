@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "probe/byte_source.h"
+#include "probe/recording_byte_source.h"
 
 // One file as the Ogg route reads it: first the checks through source(), then the decoder
 // through stream(), which gives it exactly the bytes the checks read, so that it never parses a

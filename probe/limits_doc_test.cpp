@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "probe/ogg_caps.h"
-#include "probe/ogg_length_guard.h"
+#include "probe/decoder_mirror/ogg_caps.h"
+#include "probe/decoder_mirror/ogg_length_guard.h"
 #include "probe/wave_reader.h"
 #include "tests/support/test_support.h"
 

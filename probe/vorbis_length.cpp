@@ -8,9 +8,9 @@
 
 #include "probe/decoder_input.h"
 #include "probe/decoder_memory.h"
-#include "probe/ogg_header_check.h"
-#include "probe/ogg_length_guard.h"
-#include "probe/vorbis_setup_memo.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_length_guard.h"
+#include "probe/decoder_mirror/vorbis_setup_memo.h"
 
 // Debian's header holds the whole decoder; its code is compiled elsewhere exactly once.
 #define STB_VORBIS_HEADER_ONLY

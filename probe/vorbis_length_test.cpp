@@ -13,8 +13,8 @@
 
 #include "platform/utf.h"
 #include "probe/decoder_input.h"
-#include "probe/ogg_header_check.h"
-#include "probe/ogg_length_guard.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_length_guard.h"
 #include "tests/support/test_support.h"
 
 namespace {

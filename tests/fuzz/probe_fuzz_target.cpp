@@ -18,10 +18,10 @@
 #include "platform/utf.h"
 #include "probe/byte_source.h"
 #include "probe/duration_probe.h"
-#include "probe/ogg_header_check.h"
-#include "probe/ogg_length_guard.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_length_guard.h"
 #include "probe/vorbis_length.h"
-#include "probe/vorbis_setup_memo.h"
+#include "probe/decoder_mirror/vorbis_setup_memo.h"
 #include "probe/wave_reader.h"
 #include "tests/support/test_support.h"
 

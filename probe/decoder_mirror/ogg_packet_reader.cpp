@@ -1,4 +1,4 @@
-#include "probe/ogg_packet_reader.h"
+#include "probe/decoder_mirror/ogg_packet_reader.h"
 
 #include <algorithm>
 

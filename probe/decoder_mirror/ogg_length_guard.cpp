@@ -1,4 +1,4 @@
-#include "probe/ogg_length_guard.h"
+#include "probe/decoder_mirror/ogg_length_guard.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "probe/ogg_page.h"
+#include "probe/decoder_mirror/ogg_page.h"
 
 namespace {
 

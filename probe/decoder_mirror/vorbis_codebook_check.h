@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "probe/decoder_area_model.h"
-#include "probe/ogg_header_check.h"
-#include "probe/vorbis_bit_reader.h"
+#include "probe/decoder_mirror/decoder_area_model.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
+#include "probe/decoder_mirror/vorbis_bit_reader.h"
 
 // What the rest of the setup header needs of a codebook.
 struct VorbisCodebook {

@@ -1,4 +1,4 @@
-#include "probe/ogg_length_guard.h"
+#include "probe/decoder_mirror/ogg_length_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "probe/byte_source.h"
+#include "probe/recording_byte_source.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "probe/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
 
 #include <gtest/gtest.h>
 

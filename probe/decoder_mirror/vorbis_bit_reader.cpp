@@ -1,4 +1,4 @@
-#include "probe/vorbis_bit_reader.h"
+#include "probe/decoder_mirror/vorbis_bit_reader.h"
 
 std::uint32_t VorbisBitReader::Get(int count) {
   if (available_ < 0) return 0;

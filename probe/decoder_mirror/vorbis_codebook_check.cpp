@@ -1,4 +1,4 @@
-#include "probe/vorbis_codebook_check.h"
+#include "probe/decoder_mirror/vorbis_codebook_check.h"
 
 #include <algorithm>
 #include <cmath>

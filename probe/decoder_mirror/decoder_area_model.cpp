@@ -1,4 +1,4 @@
-#include "probe/decoder_area_model.h"
+#include "probe/decoder_mirror/decoder_area_model.h"
 
 #include <algorithm>
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "probe/decoder_area_model.h"
-#include "probe/ogg_header_check.h"
-#include "probe/ogg_packet_reader.h"
+#include "probe/decoder_mirror/decoder_area_model.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_packet_reader.h"
 
 // What the setup check needs of the identification header.
 struct VorbisIdentification {

@@ -1,4 +1,4 @@
-#include "probe/ogg_page.h"
+#include "probe/decoder_mirror/ogg_page.h"
 
 std::uint64_t OggPageHeader::size() const {
   std::uint64_t size = kOggPageHeaderSize + segment_count;

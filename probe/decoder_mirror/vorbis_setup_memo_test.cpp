@@ -1,4 +1,4 @@
-#include "probe/vorbis_setup_memo.h"
+#include "probe/decoder_mirror/vorbis_setup_memo.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "probe/byte_source.h"
-#include "probe/ogg_page.h"
+#include "probe/decoder_mirror/ogg_page.h"
 
 // The Vorbis decoder's reading of an Ogg stream through stdio, step for step; the decoder's
 // names are given where they differ. Bytes of the file read as 0 past its end. Pages come in

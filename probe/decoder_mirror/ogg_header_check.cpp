@@ -1,15 +1,15 @@
-#include "probe/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "probe/decoder_area_model.h"
+#include "probe/decoder_mirror/decoder_area_model.h"
 #include "probe/little_endian.h"
-#include "probe/ogg_packet_reader.h"
-#include "probe/vorbis_bit_reader.h"
-#include "probe/vorbis_setup_check.h"
-#include "probe/vorbis_setup_memo.h"
+#include "probe/decoder_mirror/ogg_packet_reader.h"
+#include "probe/decoder_mirror/vorbis_bit_reader.h"
+#include "probe/decoder_mirror/vorbis_setup_check.h"
+#include "probe/decoder_mirror/vorbis_setup_memo.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "probe/ogg_packet_reader.h"
+#include "probe/decoder_mirror/ogg_packet_reader.h"
 
 // Bits needed to write `value` (the decoder's ilog): 0 for 0. Fields sized by a count take this
 // many bits.

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "probe/byte_source.h"
-#include "probe/ogg_caps.h"
+#include "probe/decoder_mirror/ogg_caps.h"
 
 // The decoder counts a stream's sample frames in 32 bits: where the last page declares more,
 // it reports this count. The route takes it for no length of its own (n/a).

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "probe/byte_source.h"
-#include "probe/ogg_caps.h"
-#include "probe/ogg_packet_reader.h"
+#include "probe/decoder_mirror/ogg_caps.h"
+#include "probe/decoder_mirror/ogg_packet_reader.h"
 
 // A portable gate in front of the Ogg Vorbis decoder. It reads the Ogg pages that carry the
 // three Vorbis header packets (identification, comment, setup) exactly as the decoder reads

@@ -1,10 +1,10 @@
-#include "probe/vorbis_setup_check.h"
+#include "probe/decoder_mirror/vorbis_setup_check.h"
 
 #include <algorithm>
 #include <array>
 
-#include "probe/vorbis_bit_reader.h"
-#include "probe/vorbis_codebook_check.h"
+#include "probe/decoder_mirror/vorbis_bit_reader.h"
+#include "probe/decoder_mirror/vorbis_codebook_check.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "probe/decoder_area_model.h"
-#include "probe/ogg_header_check.h"
-#include "probe/ogg_packet_reader.h"
-#include "probe/vorbis_setup_check.h"
+#include "probe/decoder_mirror/decoder_area_model.h"
+#include "probe/decoder_mirror/ogg_header_check.h"
+#include "probe/decoder_mirror/ogg_packet_reader.h"
+#include "probe/decoder_mirror/vorbis_setup_check.h"
 
 // Setup headers the decoder accepts, remembered with what the setup check counted for them:
 // files from one encoder setting carry byte-identical setup headers, and walking one costs as
