@@ -77,7 +77,7 @@ bool BeyondFrameCount(FileByteSource& file, std::uint64_t size) {
 
 std::u16string OggReason(FileByteSource& file) {
   std::uint64_t area = 0;
-  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(file, area);
+  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(file, &area);
   if (IsDecoderRefusal(verdict)) {
     return u"an Ogg Vorbis file whose headers are damaged or cut off" +
            std::u16string(kEncodeAgain);
@@ -101,7 +101,7 @@ std::u16string OggReason(FileByteSource& file) {
       break;
   }
   std::uint64_t size = 0;
-  if (file.Size(size) && !CanFindOggLength(file, size)) {
+  if (file.Size(&size) && !CanFindOggLength(file, size)) {
     if (size > kMaxOggFileSize) {
       return u"an Ogg Vorbis file of " + Count((kMaxOggFileSize + 1) >> 30) +
              u" GiB or more, beyond the decoder's reach; split it";

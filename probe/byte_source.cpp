@@ -57,4 +57,4 @@ bool FileByteSource::Seek(std::uint64_t offset) {
   return true;
 }
 
-bool FileByteSource::Size(std::uint64_t& size) const { return StreamSize(stream_, size); }
+bool FileByteSource::Size(std::uint64_t* size) const { return StreamSize(stream_, size); }

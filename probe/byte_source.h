@@ -62,7 +62,7 @@ class FileByteSource : public ByteSource {
   std::uint64_t Tell() const override { return position_; }
 
   // The file's size now, in bytes. False when the platform cannot tell.
-  bool Size(std::uint64_t& size) const;
+  bool Size(std::uint64_t* size) const;
 
   // The stream itself, for a reader that needs one; reading or moving it leaves Tell() wrong
   // until the next Seek.

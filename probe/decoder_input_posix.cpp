@@ -107,7 +107,7 @@ class KeptInput final : public DecoderInput {
 std::unique_ptr<DecoderInput> DecoderInput::Open(
     FileByteSource& file, const RecordingByteSource::KeepAllowance& may_keep) {
   std::uint64_t size = 0;
-  if (!file.Size(size)) return nullptr;
+  if (!file.Size(&size)) return nullptr;
   return std::make_unique<KeptInput>(file, size, may_keep);
 }
 

@@ -32,6 +32,6 @@ class Win32DecoderInput : public DecoderInput {
 std::unique_ptr<DecoderInput> DecoderInput::Open(
     FileByteSource& file, const RecordingByteSource::KeepAllowance& /*may_keep*/) {
   std::uint64_t size = 0;
-  if (!file.Size(size)) return nullptr;
+  if (!file.Size(&size)) return nullptr;
   return std::make_unique<Win32DecoderInput>(file, size);
 }

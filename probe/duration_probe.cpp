@@ -47,6 +47,6 @@ float DurationProbe(const std::u16string& path) {
   const float wave_seconds = WaveRouteSeconds(*file);
   if (wave_seconds > 0.0f) return wave_seconds;
   int decoder_opens = 0;
-  const float ogg_seconds = writers_kept_out ? VorbisSeconds(*file, decoder_opens) : -1.0f;
+  const float ogg_seconds = writers_kept_out ? VorbisSeconds(*file, &decoder_opens) : -1.0f;
   return ChooseDuration(wave_seconds, ogg_seconds);
 }

@@ -9,4 +9,4 @@ bool SeekStream(std::FILE* stream, std::uint64_t offset);
 
 // The size in bytes of the file open as `stream`, beyond 4 GiB too. False when the platform
 // cannot tell.
-bool StreamSize(std::FILE* stream, std::uint64_t& size);
+bool StreamSize(std::FILE* stream, std::uint64_t* size);

@@ -12,9 +12,9 @@ bool SeekStream(std::FILE* stream, std::uint64_t offset) {
   return ::fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-bool StreamSize(std::FILE* stream, std::uint64_t& size) {
+bool StreamSize(std::FILE* stream, std::uint64_t* size) {
   struct stat status;
   if (::fstat(::fileno(stream), &status) != 0 || status.st_size < 0) return false;
-  size = static_cast<std::uint64_t>(status.st_size);
+  *size = static_cast<std::uint64_t>(status.st_size);
   return true;
 }

@@ -12,10 +12,10 @@ bool SeekStream(std::FILE* stream, std::uint64_t offset) {
   return ::_fseeki64(stream, static_cast<__int64>(offset), SEEK_SET) == 0;
 }
 
-bool StreamSize(std::FILE* stream, std::uint64_t& size) {
+bool StreamSize(std::FILE* stream, std::uint64_t* size) {
   // ftell's long is 32 bits here; the descriptor's length is not.
   const __int64 length = ::_filelengthi64(::_fileno(stream));
   if (length < 0) return false;
-  size = static_cast<std::uint64_t>(length);
+  *size = static_cast<std::uint64_t>(length);
   return true;
 }

@@ -31,11 +31,11 @@ struct DecoderCloser {
 };
 
 // One attempt at the file with the memory `grant` holds or can grow to without waiting. Returns
-// 0 when done, with `seconds` set where the file measures; otherwise the memory it needs in
+// 0 when done, with `*seconds` set where the file measures; otherwise the memory it needs in
 // all, having freed everything.
 std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
-                            int& decoder_opens, const std::function<void()>& after_checks,
-                            float& seconds) {
+                            const std::function<void()>& after_checks, int* decoder_opens,
+                            float* seconds) {
   std::uint64_t refused_bytes = 0;
   const std::unique_ptr<DecoderInput> input =
       DecoderInput::Open(file, [&](std::uint64_t kept_bytes) {
@@ -49,7 +49,7 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
   std::uint64_t needed = 0;
   // Setup headers seen before are not walked again: the memo is shared by all files.
   const OggHeaderVerdict verdict =
-      CheckOggVorbisHeaders(input->source(), needed, &SharedSetupMemo());
+      CheckOggVorbisHeaders(input->source(), &needed, &SharedSetupMemo());
   const bool passed =
       verdict == OggHeaderVerdict::kSafe && CanFindOggLength(input->source(), input->size());
   // Cut short, the checks found an end that is not the file's: again, with room for more
@@ -70,7 +70,7 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
     if (area == nullptr) return 0;
     const stb_vorbis_alloc alloc{area.get(), static_cast<int>(area_size)};
     int error = 0;
-    ++decoder_opens;
+    ++*decoder_opens;
     const std::unique_ptr<stb_vorbis, DecoderCloser> decoder(
         stb_vorbis_open_file(stream, /*close_on_free=*/0, &error, &alloc));
     if (decoder != nullptr) {
@@ -78,7 +78,7 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
       const unsigned int frames = stb_vorbis_stream_length_in_samples(decoder.get());
       if (frames == kDecoderSaturatedFrames) return 0;
       const unsigned int rate = stb_vorbis_get_info(decoder.get()).sample_rate;
-      seconds = static_cast<float>(frames) / static_cast<float>(rate);
+      *seconds = static_cast<float>(frames) / static_cast<float>(rate);
       return 0;
     }
     if (error != VORBIS_outofmem || area_size == kLargestDecoderArea) return 0;
@@ -88,9 +88,9 @@ std::uint64_t MeasureWithin(FileByteSource& file, MemoryBudget::Grant& grant,
 
 }  // namespace
 
-float VorbisSeconds(FileByteSource& file, int& decoder_opens,
+float VorbisSeconds(FileByteSource& file, int* decoder_opens,
                     const std::function<void()>& after_checks, MemoryBudget& budget) {
-  decoder_opens = 0;
+  *decoder_opens = 0;
   float seconds = -1.0f;
   // A file that waits for memory is read and checked again: the hook runs after the first pass.
   bool checked = false;
@@ -99,7 +99,7 @@ float VorbisSeconds(FileByteSource& file, int& decoder_opens,
     checked = true;
   };
   RunWithinBudget(budget, [&](MemoryBudget::Grant& grant) {
-    const std::uint64_t need = MeasureWithin(file, grant, decoder_opens, once, seconds);
+    const std::uint64_t need = MeasureWithin(file, grant, once, decoder_opens, &seconds);
     // What a large file freed goes back to the system before its grant does: otherwise each
     // thread's heap would keep what its last large file used, and memory would grow with the
     // number of threads.
@@ -109,9 +109,9 @@ float VorbisSeconds(FileByteSource& file, int& decoder_opens,
   return seconds;
 }
 
-float VorbisSeconds(const std::u16string& path, int& decoder_opens,
+float VorbisSeconds(const std::u16string& path, int* decoder_opens,
                     const std::function<void()>& after_checks, MemoryBudget& budget) {
-  decoder_opens = 0;
+  *decoder_opens = 0;
   const std::unique_ptr<FileByteSource> file =
       FileByteSource::Open(path, FileSharing::kWritersKeptOut);
   if (file == nullptr) return -1.0f;

@@ -19,16 +19,16 @@
 //
 // The memory it holds for the decoder (its area and the bytes kept for it) comes from `budget`:
 // a file that needs more than it can get at once gives it all back, waits, and is read again.
-// `decoder_opens` tells how many times the decoder was opened: once for every file it is
+// `*decoder_opens` tells how many times the decoder was opened: once for every file it is
 // given, unless the memory area sized from the headers fell short (0 when it never saw the
 // file). `after_checks`, when given, runs once, the first time the checks have passed, before
 // the decoder reads anything: the decoder reads the bytes the checks read, whatever it does to
 // the file.
-float VorbisSeconds(FileByteSource& file, int& decoder_opens,
+float VorbisSeconds(FileByteSource& file, int* decoder_opens,
                     const std::function<void()>& after_checks = {},
                     MemoryBudget& budget = DecoderMemoryBudget());
 
 // The same for the file at `path` (UTF-16), opened for it: -1 when it cannot be opened.
-float VorbisSeconds(const std::u16string& path, int& decoder_opens,
+float VorbisSeconds(const std::u16string& path, int* decoder_opens,
                     const std::function<void()>& after_checks = {},
                     MemoryBudget& budget = DecoderMemoryBudget());

@@ -34,7 +34,7 @@ TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
   const std::u16string path = Utf8ToUtf16(name);
   WriteBytes(name, checked);
   int first_opens = 0;
-  const float expected = VorbisSeconds(path, first_opens);
+  const float expected = VorbisSeconds(path, &first_opens);
   ASSERT_GT(expected, 0.0f);
   const std::vector<std::pair<const char*, std::string>> rewrites = {
       {"headers that crash the decoder", crashing}, {"emptied", ""}, {"another stream", other},
@@ -44,7 +44,7 @@ TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
     int decoder_opens = 0;
     // Windows keeps writers out while the file is open: the rewrite fails there.
     const float seconds =
-        VorbisSeconds(path, decoder_opens, [&, &bytes = bytes] { WriteBytes(name, bytes); });
+        VorbisSeconds(path, &decoder_opens, [&, &bytes = bytes] { WriteBytes(name, bytes); });
     EXPECT_EQ(expected, seconds) << what;
     EXPECT_EQ(1, decoder_opens) << what;
   }
@@ -63,11 +63,11 @@ TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
   std::uint64_t largest_need = 0;  // the most one file holds: its area and the bytes kept
   for (const std::u16string& path : paths) {
     int decoder_opens = 0;
-    expected.push_back(VorbisSeconds(path, decoder_opens, {}, one_at_a_time));
+    expected.push_back(VorbisSeconds(path, &decoder_opens, {}, one_at_a_time));
     const std::unique_ptr<FileByteSource> file = FileByteSource::Open(path);
     const std::unique_ptr<DecoderInput> input = DecoderInput::Open(*file);
     std::uint64_t area = 0;
-    ASSERT_EQ(OggHeaderVerdict::kSafe, CheckOggVorbisHeaders(input->source(), area));
+    ASSERT_EQ(OggHeaderVerdict::kSafe, CheckOggVorbisHeaders(input->source(), &area));
     ASSERT_TRUE(CanFindOggLength(input->source(), input->size()));
     largest_need = std::max(largest_need, input->kept_bytes() + area);
   }
@@ -82,7 +82,7 @@ TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
         for (std::size_t i = 0; i < 4 * paths.size(); ++i) {
           const std::size_t file = (t + i) % paths.size();
           int decoder_opens = 0;
-          if (VorbisSeconds(paths[file], decoder_opens, {}, budget) != expected[file]) ++wrong;
+          if (VorbisSeconds(paths[file], &decoder_opens, {}, budget) != expected[file]) ++wrong;
         }
       });
     }

@@ -42,7 +42,7 @@ void WaveReader::Close() {
 WaveProblem WaveReader::ReadHeader() {
   ChunkHeader riff{};
   char form_type[4];
-  if (!source_->Seek(0) || !ReadChunkHeader(riff) || !SameId(riff.id, "RIFF") ||
+  if (!source_->Seek(0) || !ReadChunkHeader(&riff) || !SameId(riff.id, "RIFF") ||
       !ReadExact(form_type, sizeof form_type) || !SameId(form_type, "WAVE")) {
     return WaveProblem::kNotRiffWave;
   }
@@ -50,7 +50,7 @@ WaveProblem WaveReader::ReadHeader() {
   const std::uint64_t children_start = riff.data_offset + 4;
 
   ChunkHeader fmt{};
-  const WaveProblem format = FindChunk(children_start, "fmt ", WaveProblem::kNoFormatChunk, fmt);
+  const WaveProblem format = FindChunk(children_start, "fmt ", WaveProblem::kNoFormatChunk, &fmt);
   if (format != WaveProblem::kNone) return format;
   // Leave the format chunk at its declared end, wherever the reads stopped.
   if (!source_->Seek(fmt.data_offset) || !ReadFormat(fmt) || !source_->Seek(fmt.end())) {
@@ -59,16 +59,16 @@ WaveProblem WaveReader::ReadHeader() {
 
   // `data` may precede `fmt `, so the second search starts over.
   ChunkHeader data{};
-  const WaveProblem found = FindChunk(children_start, "data", WaveProblem::kNoDataChunk, data);
+  const WaveProblem found = FindChunk(children_start, "data", WaveProblem::kNoDataChunk, &data);
   data_size_ = data.size;
   return found;
 }
 
-bool WaveReader::ReadChunkHeader(ChunkHeader& header) {
+bool WaveReader::ReadChunkHeader(ChunkHeader* header) {
   const std::uint64_t start = source_->Tell();
   std::uint8_t bytes[kChunkHeaderSize];
   if (!ReadExact(bytes, sizeof bytes)) return false;
-  header = DecodeChunkHeader(bytes, start);
+  *header = DecodeChunkHeader(bytes, start);
   return true;
 }
 
@@ -83,7 +83,7 @@ WaveReader::ChunkHeader WaveReader::DecodeChunkHeader(const std::uint8_t* bytes,
 }
 
 WaveProblem WaveReader::FindChunk(std::uint64_t position, const char (&id)[5],
-                                  WaveProblem missing, ChunkHeader& found) {
+                                  WaveProblem missing, ChunkHeader* found) {
   std::uint8_t block[kWalkBlockSize];
   std::uint64_t block_start = 0;
   std::size_t block_size = 0;
@@ -100,7 +100,7 @@ WaveProblem WaveReader::FindChunk(std::uint64_t position, const char (&id)[5],
     const std::uint8_t* bytes = block + (position - block_start);
     const ChunkHeader header = DecodeChunkHeader(bytes, position);
     if (SameId(header.id, id)) {
-      found = header;
+      *found = header;
       return WaveProblem::kNone;
     }
     // Every step moves forward by at least a header, so the walk ends at the RIFF end.

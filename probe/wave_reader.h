@@ -88,12 +88,12 @@ class WaveReader {
   };
 
   WaveProblem ReadHeader();
-  bool ReadChunkHeader(ChunkHeader& header);
+  bool ReadChunkHeader(ChunkHeader* header);
   // The 8 header bytes of the chunk that starts at file offset `start`.
   static ChunkHeader DecodeChunkHeader(const std::uint8_t* bytes, std::uint64_t start);
   // kNone when found; else `missing`, or kTooManyChunks when the search gave up.
   WaveProblem FindChunk(std::uint64_t position, const char (&id)[5], WaveProblem missing,
-                        ChunkHeader& found);
+                        ChunkHeader* found);
   bool ReadFormat(const ChunkHeader& fmt);
   bool ReadExact(void* buffer, std::size_t size);
 

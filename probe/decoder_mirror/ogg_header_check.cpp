@@ -18,7 +18,7 @@ constexpr std::uint64_t kIntMax = 0x7FFFFFFF;
 
 // The first page must begin the stream and hold the 30-byte identification packet alone; the
 // decoder reads that packet straight from the file.
-OggHeaderVerdict CheckIdentification(OggPacketReader& reader, VorbisIdentification& fields) {
+OggHeaderVerdict CheckIdentification(OggPacketReader& reader, VorbisIdentification* fields) {
   if (!reader.StartPage()) return OggHeaderVerdict::kBadPage;
   const OggPageHeader& page = reader.page();
   if ((page.flags & kOggFirstPage) == 0 ||
@@ -41,9 +41,9 @@ OggHeaderVerdict CheckIdentification(OggPacketReader& reader, VorbisIdentificati
       short_exponent > long_exponent || !framed) {
     return OggHeaderVerdict::kBadIdentification;
   }
-  fields.channels = channels;
-  fields.short_block = std::uint32_t{1} << short_exponent;
-  fields.long_block = std::uint32_t{1} << long_exponent;
+  fields->channels = channels;
+  fields->short_block = std::uint32_t{1} << short_exponent;
+  fields->long_block = std::uint32_t{1} << long_exponent;
   return OggHeaderVerdict::kSafe;
 }
 
@@ -51,19 +51,19 @@ OggHeaderVerdict CheckIdentification(OggPacketReader& reader, VorbisIdentificati
 // more byte and reads them, past the packet's end as the end-of-packet value -1. The string is
 // walked, never stored, so a length near 2^32 costs no memory, and at most one pass over the
 // packet's real bytes.
-OggHeaderVerdict CheckString(OggPacketReader& reader, DecoderAreaModel& area,
+OggHeaderVerdict CheckString(OggPacketReader& reader, DecoderAreaModel* area,
                              std::uint32_t length) {
   // As an int, negative: the decoder writes before its allocation.
   if (length > kIntMax) return OggHeaderVerdict::kUndefinedInDecoder;
   if (length >= kMaxDecoderAreaBytes) return OggHeaderVerdict::kCommentsTooLarge;
-  area.CommentString(length);
+  area->CommentString(length);
   reader.DropPacketBytes(length);
   return OggHeaderVerdict::kSafe;
 }
 
 // The comment header starts on the page after the identification page, whatever that page's
 // flags say: the decoder does not look at them there.
-OggHeaderVerdict CheckComment(OggPacketReader& reader, DecoderAreaModel& area) {
+OggHeaderVerdict CheckComment(OggPacketReader& reader, DecoderAreaModel* area) {
   if (!reader.StartPage() || !reader.StartPacket()) return OggHeaderVerdict::kBadPage;
   if (reader.NextSegment() == 0) return OggHeaderVerdict::kBadCommentHeader;
   if (reader.Get8Packet() != 3) return OggHeaderVerdict::kBadCommentHeader;
@@ -72,17 +72,17 @@ OggHeaderVerdict CheckComment(OggPacketReader& reader, DecoderAreaModel& area) {
   }
   bool undefined = false;
   const auto string = [&]() {
-    const std::uint32_t length = reader.Get32Packet(undefined);
+    const std::uint32_t length = reader.Get32Packet(&undefined);
     return undefined ? OggHeaderVerdict::kUndefinedInDecoder : CheckString(reader, area, length);
   };
   OggHeaderVerdict verdict = string();
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
-  const std::uint32_t count = reader.Get32Packet(undefined);
+  const std::uint32_t count = reader.Get32Packet(&undefined);
   if (undefined) return OggHeaderVerdict::kUndefinedInDecoder;
   // As an int, a negative count means no comments.
   if (count <= kIntMax) {
     if (count > kMaxVorbisComments) return OggHeaderVerdict::kCommentsTooLarge;
-    area.CommentList(count);
+    area->CommentList(count);
     for (std::uint32_t i = 0; i < count && verdict == OggHeaderVerdict::kSafe; ++i) {
       verdict = string();
     }
@@ -115,18 +115,18 @@ OggHeaderVerdict WalkToFirstAudioPacket(OggPacketReader& reader) {
   return reader.false_end() ? OggHeaderVerdict::kUndefinedInDecoder : OggHeaderVerdict::kSafe;
 }
 
-OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_area,
+OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t* decoder_area,
                               VorbisSetupMemo* memo, OggPacketReader::Place* after_setup) {
   reader.CountPages(kMaxVorbisHeaderBytes);
   VorbisIdentification identification;
-  OggHeaderVerdict verdict = CheckIdentification(reader, identification);
+  OggHeaderVerdict verdict = CheckIdentification(reader, &identification);
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   DecoderAreaModel area(identification.channels, identification.short_block,
                         identification.long_block);
-  verdict = CheckComment(reader, area);
+  verdict = CheckComment(reader, &area);
   // The decoder reads the rest of the setup packet byte by byte: the pages it spans count too.
   if (verdict == OggHeaderVerdict::kSafe) {
-    verdict = CheckVorbisSetupRemembered(reader, identification, area, memo);
+    verdict = CheckVorbisSetupRemembered(reader, identification, &area, memo);
   }
   // A page past the cap stopped the reading: what followed was not the decoder's.
   if (reader.over_cap()) return OggHeaderVerdict::kHeadersTooLarge;
@@ -135,13 +135,13 @@ OggHeaderVerdict CheckHeaders(OggPacketReader& reader, std::uint64_t& decoder_ar
   reader.CountPages(kMaxFirstAudioBytes);
   verdict = WalkToFirstAudioPacket(reader);
   if (reader.over_cap()) return OggHeaderVerdict::kHeadersTooLarge;
-  decoder_area = area.Needed();
+  *decoder_area = area.Needed();
   return verdict;
 }
 
 }  // namespace
 
-OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t& decoder_area,
+OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t* decoder_area,
                                        VorbisSetupMemo* memo,
                                        OggPacketReader::Place* after_setup) {
   if (!source.Seek(0)) return OggHeaderVerdict::kBadPage;

@@ -64,13 +64,13 @@ class VorbisSetupMemo;
 
 // Checks the Ogg Vorbis headers read from `source`, starting at offset 0, for a decoder that
 // will read the same bytes through stb_vorbis_open_file. Leaves the source's position
-// unspecified. kSafe only when the decoder may be given the file; `decoder_area` then holds
+// unspecified. kSafe only when the decoder may be given the file; `*decoder_area` then holds
 // the bytes of memory area the decoder takes to open the stream and decode its first audio
 // packet (DecoderAreaModel), and is unspecified otherwise. With `memo`, a setup header it
 // remembers is not walked again, and one the decoder accepts is remembered
 // (CheckVorbisSetupRemembered): the verdict and the area are the same. `after_setup`, when
 // given, receives where the reader stood after a setup header the decoder accepts, which is
 // also the same with and without the memo (a check for the tests).
-OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t& decoder_area,
+OggHeaderVerdict CheckOggVorbisHeaders(ByteSource& source, std::uint64_t* decoder_area,
                                        VorbisSetupMemo* memo = nullptr,
                                        OggPacketReader::Place* after_setup = nullptr);

@@ -64,7 +64,7 @@ void ExpectVerdicts(const std::vector<std::tuple<const char*, std::string, V>>& 
   for (const auto& [name, bytes, verdict] : rows) {
     MemoryByteSource source(bytes.data(), bytes.size());
     std::uint64_t area = 0;
-    EXPECT_EQ(static_cast<int>(verdict), static_cast<int>(CheckOggVorbisHeaders(source, area)))
+    EXPECT_EQ(static_cast<int>(verdict), static_cast<int>(CheckOggVorbisHeaders(source, &area)))
         << name;
   }
 }

@@ -36,14 +36,14 @@ class TailInput : public OggPageInput {
 
 }  // namespace
 
-bool CountLastPageSearch(ByteSource& source, std::uint64_t size, std::uint64_t& cost) {
+bool CountLastPageSearch(ByteSource& source, std::uint64_t size, std::uint64_t* cost) {
   const std::uint64_t start = size > kLastPageSearchSpan ? size - kLastPageSearchSpan : 0;
   const std::size_t span = static_cast<std::size_t>(size - start);
   std::unique_ptr<std::uint8_t[]> tail(new (std::nothrow) std::uint8_t[span]);
   if (tail == nullptr || !source.Seek(start) || source.Read(tail.get(), span) != span) {
     return false;
   }
-  cost = span;
+  *cost = span;
   for (std::size_t at = 0; at + 4 <= span; ++at) {
     // Straight to the next 'O': a real tail is mostly audio, with few of them.
     const void* next = std::memchr(tail.get() + at, 'O', span - 3 - at);
@@ -52,15 +52,15 @@ bool CountLastPageSearch(ByteSource& source, std::uint64_t size, std::uint64_t& 
     if (std::memcmp(tail.get() + at, "OggS", 4) != 0) continue;
     TailInput input(tail.get() + at, span - at);
     OggPageHeader page;
-    (void)ReadOggPageHeader(input, page);  // a short or foreign header still costs its bytes
-    cost += std::min<std::uint64_t>(page.size(), span - at);
-    if (cost > kMaxLastPageSearchBytes) break;
+    (void)ReadOggPageHeader(input, &page);  // a short or foreign header still costs its bytes
+    *cost += std::min<std::uint64_t>(page.size(), span - at);
+    if (*cost > kMaxLastPageSearchBytes) break;
   }
   return true;
 }
 
 bool CanFindOggLength(ByteSource& source, std::uint64_t size) {
   std::uint64_t cost = 0;
-  return size <= kMaxOggFileSize && CountLastPageSearch(source, size, cost) &&
+  return size <= kMaxOggFileSize && CountLastPageSearch(source, size, &cost) &&
          cost <= kMaxLastPageSearchBytes;
 }

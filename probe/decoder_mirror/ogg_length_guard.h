@@ -20,7 +20,7 @@ inline constexpr std::uint32_t kDecoderSaturatedFrames = 0xFFFFFFFE;
 // end instead, so this only overestimates. Counting stops once `cost` passes
 // kMaxLastPageSearchBytes. Reads at most the last 64 KiB, and leaves the position unspecified;
 // false when they cannot be read.
-bool CountLastPageSearch(ByteSource& source, std::uint64_t size, std::uint64_t& cost);
+bool CountLastPageSearch(ByteSource& source, std::uint64_t size, std::uint64_t* cost);
 
 // Whether the decoder can be asked for the length of the `size`-byte file read from `source`:
 // false when the file is larger than kMaxOggFileSize, when its last-page search could read more

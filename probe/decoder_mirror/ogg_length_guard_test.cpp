@@ -31,7 +31,7 @@ TEST(OggLengthGuardTest, CountsWhatTheLastPageSearchMayRead) {
   for (const auto& row : rows) {
     MemoryByteSource source(row.file.data(), row.file.size());
     std::uint64_t cost = 0;
-    EXPECT_TRUE(CountLastPageSearch(source, row.file.size(), cost)) << row.name;
+    EXPECT_TRUE(CountLastPageSearch(source, row.file.size(), &cost)) << row.name;
     EXPECT_EQ(row.cost, cost) << row.name;
     EXPECT_TRUE(CanFindOggLength(source, row.file.size())) << row.name;
   }

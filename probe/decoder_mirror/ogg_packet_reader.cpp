@@ -9,13 +9,13 @@ void OggPacketReader::CountPages(std::uint64_t cap) {
 
 std::uint8_t OggPacketReader::Get8() {
   std::uint8_t byte = 0;
-  if (!NextByte(byte)) eof_ = true;
+  if (!NextByte(&byte)) eof_ = true;
   return byte;
 }
 
 bool OggPacketReader::GetN(std::uint8_t* out, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
-    if (!NextByte(out[i])) break;
+    if (!NextByte(&out[i])) break;
     if (i + 1 == size) return true;
   }
   // fread of one item of no bytes reads none, which the decoder takes for the end of the file.
@@ -24,7 +24,7 @@ bool OggPacketReader::GetN(std::uint8_t* out, std::size_t size) {
 }
 
 bool OggPacketReader::StartPage() {
-  if (over_cap_ || ReadOggPageHeader(*this, page_) != OggPageRead::kPage) return false;
+  if (over_cap_ || ReadOggPageHeader(*this, &page_) != OggPageRead::kPage) return false;
   counted_ += page_.size();
   if (counted_ > cap_) {
     over_cap_ = true;
@@ -71,11 +71,11 @@ int OggPacketReader::Get8Packet() {
   return Get8();
 }
 
-std::uint32_t OggPacketReader::Get32Packet(bool& undefined) {
+std::uint32_t OggPacketReader::Get32Packet(bool* undefined) {
   std::uint32_t value = 0;
   for (int i = 0; i < 4; ++i) {
     const int byte = Get8Packet();
-    if (byte == kEndOfPacket && (i == 1 || i == 2)) undefined = true;
+    if (byte == kEndOfPacket && (i == 1 || i == 2)) *undefined = true;
     value += static_cast<std::uint32_t>(byte) << (8 * i);
   }
   return value;
@@ -148,9 +148,9 @@ bool OggPacketReader::Buffered() const {
   return position_ >= buffer_start_ && position_ - buffer_start_ < buffer_size_;
 }
 
-bool OggPacketReader::NextByte(std::uint8_t& byte) {
+bool OggPacketReader::NextByte(std::uint8_t* byte) {
   if (!Buffered() && !Refill()) return false;
-  byte = buffer_[static_cast<std::size_t>(position_++ - buffer_start_)];
+  *byte = buffer_[static_cast<std::size_t>(position_++ - buffer_start_)];
   return true;
 }
 

@@ -55,9 +55,9 @@ class OggPacketReader final : public OggPageInput {
 
   // get8_packet: the next byte of the packet, or kEndOfPacket.
   int Get8Packet();
-  // get32_packet. `undefined` is set when the decoder shifts an end of packet (-1) left to
+  // get32_packet. `*undefined` is set when the decoder shifts an end of packet (-1) left to
   // assemble the value, which happens for its second and third bytes.
-  std::uint32_t Get32Packet(bool& undefined);
+  std::uint32_t Get32Packet(bool* undefined);
   // Get8Packet `count` times, dropping the bytes: a segment or a page at a time.
   void DropPacketBytes(std::uint64_t count);
   // flush_packet: reads up to the next end of packet; the bytes read are appended to `*bytes`
@@ -89,7 +89,7 @@ class OggPacketReader final : public OggPageInput {
  private:
   // Whether the byte at the position is in the buffer.
   bool Buffered() const;
-  bool NextByte(std::uint8_t& byte);
+  bool NextByte(std::uint8_t* byte);
   // Bytes read and dropped (appended to `*copy` when given); at the end of the file the
   // position stays there, as with fgetc.
   void Consume(std::uint64_t size, std::string* copy = nullptr);

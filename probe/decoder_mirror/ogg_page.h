@@ -49,4 +49,4 @@ enum class OggPageRead {
 // the version, then the rest, the 20 bytes of granule position, serial and sequence numbers
 // and checksum read and dropped, then the lacing values. `header` holds what was read; its
 // size() counts only the lacing values that could be read.
-OggPageRead ReadOggPageHeader(OggPageInput& in, OggPageHeader& header);
+OggPageRead ReadOggPageHeader(OggPageInput& in, OggPageHeader* header);

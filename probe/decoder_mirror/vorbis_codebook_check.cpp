@@ -62,13 +62,13 @@ struct CodeCounts {
 // The decoder reads every length, then builds the code; the tree is built as they come, which
 // ends on the same verdict sooner.
 OggHeaderVerdict CodewordLengths(VorbisBitReader& bits, std::uint32_t entries, bool ordered,
-                                 bool sparse, CodeCounts& codes) {
+                                 bool sparse, CodeCounts* codes) {
   CodewordTree tree;
   const auto add = [&](std::uint32_t length) {
     const OggHeaderVerdict fit = tree.Add(static_cast<int>(length));
-    ++codes.present;
-    if (length > kFastHuffmanLength) ++codes.long_codes;
-    if (length == kLongestCode) codes.longest_code = true;
+    ++codes->present;
+    if (length > kFastHuffmanLength) ++codes->long_codes;
+    if (length == kLongestCode) codes->longest_code = true;
     return fit;
   };
   if (ordered) {
@@ -100,7 +100,7 @@ OggHeaderVerdict CodewordLengths(VorbisBitReader& bits, std::uint32_t entries, b
 // undefined beyond int. Where its estimate lies within rounding of a whole number (a different
 // math library could round it the other way), both readings are followed.
 OggHeaderVerdict LookupOneValues(std::uint32_t entries, std::uint32_t dimensions,
-                                 std::uint64_t& values) {
+                                 std::uint64_t* values) {
   const float exponent = static_cast<float>(std::log(static_cast<double>(
                              static_cast<float>(entries)))) / static_cast<float>(dimensions);
   const double estimate = std::exp(static_cast<double>(exponent));
@@ -113,7 +113,7 @@ OggHeaderVerdict LookupOneValues(std::uint32_t entries, std::uint32_t dimensions
     if (CappedPower(r + 1, dimensions) <= entries || CappedPower(r, dimensions) > entries) {
       continue;  // the decoder refuses
     }
-    values = found ? std::max<std::uint64_t>(values, r) : r;
+    *values = found ? std::max<std::uint64_t>(*values, r) : r;
     found = true;
   }
   return found ? OggHeaderVerdict::kSafe : OggHeaderVerdict::kBadSetup;
@@ -121,7 +121,7 @@ OggHeaderVerdict LookupOneValues(std::uint32_t entries, std::uint32_t dimensions
 
 OggHeaderVerdict LookupTable(VorbisBitReader& bits, std::uint32_t entries,
                              std::uint32_t dimensions, bool stays_sparse, std::uint64_t present,
-                             DecoderAreaModel& area) {
+                             DecoderAreaModel* area) {
   const std::uint32_t lookup_type = bits.Get(4);
   if (lookup_type > 2) return OggHeaderVerdict::kBadSetup;
   if (lookup_type == 0) return OggHeaderVerdict::kSafe;
@@ -131,19 +131,19 @@ OggHeaderVerdict LookupTable(VorbisBitReader& bits, std::uint32_t entries,
   bits.Get(1);  // sequence flag
   std::uint64_t lookup_values = std::uint64_t{entries} * dimensions;
   if (lookup_type == 1) {
-    const OggHeaderVerdict verdict = LookupOneValues(entries, dimensions, lookup_values);
+    const OggHeaderVerdict verdict = LookupOneValues(entries, dimensions, &lookup_values);
     if (verdict != OggHeaderVerdict::kSafe) return verdict;
   }
   if (lookup_values == 0) return OggHeaderVerdict::kBadSetup;
-  area.LookupTable(lookup_type, entries, dimensions, stays_sparse, present, lookup_values);
+  area->LookupTable(lookup_type, entries, dimensions, stays_sparse, present, lookup_values);
   for (std::uint64_t i = 0; i < lookup_values; ++i) bits.Get(static_cast<int>(value_bits));
   return OggHeaderVerdict::kSafe;
 }
 
 }  // namespace
 
-OggHeaderVerdict CheckVorbisCodebook(VorbisBitReader& bits, CodebookTotals& totals,
-                                     DecoderAreaModel& area, VorbisCodebook& book) {
+OggHeaderVerdict CheckVorbisCodebook(VorbisBitReader& bits, CodebookTotals* totals,
+                                     DecoderAreaModel* area, VorbisCodebook* book) {
   if (bits.Get(24) != kCodebookSync) return OggHeaderVerdict::kBadSetup;
   const std::uint32_t dimensions = bits.Get(16);
   const std::uint32_t entries = bits.Get(24);
@@ -152,18 +152,18 @@ OggHeaderVerdict CheckVorbisCodebook(VorbisBitReader& bits, CodebookTotals& tota
   if (dimensions == 0 && entries != 0) return OggHeaderVerdict::kBadSetup;
   // Checked here, before the entries are walked: 2^24 entries would be 2^24 length fields to
   // read, and the decoder allocates for them before reading one.
-  totals.entries += entries;
-  totals.values += std::uint64_t{entries} * dimensions;
-  if (totals.entries > kMaxTotalCodebookEntries || totals.values > kMaxTotalCodebookValues) {
+  totals->entries += entries;
+  totals->values += std::uint64_t{entries} * dimensions;
+  if (totals->entries > kMaxTotalCodebookEntries || totals->values > kMaxTotalCodebookValues) {
     return OggHeaderVerdict::kSetupTooLarge;
   }
   CodeCounts codes;
-  const OggHeaderVerdict verdict = CodewordLengths(bits, entries, ordered, sparse, codes);
+  const OggHeaderVerdict verdict = CodewordLengths(bits, entries, ordered, sparse, &codes);
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   const bool stays_sparse = StaysSparse(sparse, entries, codes.present);
-  book.entries = entries;
-  book.dimensions = dimensions;
-  book.long_code_linear = !stays_sparse && entries <= kLinearSearchEntries && codes.longest_code;
-  area.Codebook(entries, sparse, codes.present, codes.long_codes);
+  book->entries = entries;
+  book->dimensions = dimensions;
+  book->long_code_linear = !stays_sparse && entries <= kLinearSearchEntries && codes.longest_code;
+  area->Codebook(entries, sparse, codes.present, codes.long_codes);
   return LookupTable(bits, entries, dimensions, stays_sparse, codes.present, area);
 }

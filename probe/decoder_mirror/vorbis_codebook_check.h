@@ -33,5 +33,5 @@ struct CodebookTotals {
 //   before any length is read;
 // - kUndefinedInDecoder for code lengths that trip the decoder's consistency check, and for a
 //   lookup table of type 1 whose size the decoder's estimate takes beyond an int.
-OggHeaderVerdict CheckVorbisCodebook(VorbisBitReader& bits, CodebookTotals& totals,
-                                     DecoderAreaModel& area, VorbisCodebook& book);
+OggHeaderVerdict CheckVorbisCodebook(VorbisBitReader& bits, CodebookTotals* totals,
+                                     DecoderAreaModel* area, VorbisCodebook* book);

@@ -15,8 +15,8 @@ constexpr std::uint32_t kSubmapSlots = 15;
 class SetupChecker {
  public:
   SetupChecker(OggPacketReader& packet, const VorbisIdentification& identification,
-               DecoderAreaModel& area)
-      : packet_(packet), bits_(packet), identification_(identification), area_(area) {}
+               DecoderAreaModel* area)
+      : packet_(packet), bits_(packet), identification_(identification), area_(*area) {}
 
   OggHeaderVerdict Check() {
     if (!packet_.StartPacket()) return OggHeaderVerdict::kBadPage;
@@ -54,7 +54,7 @@ class SetupChecker {
     area_.Codebooks(codebook_count_);
     CodebookTotals totals;
     for (std::uint32_t i = 0; i < codebook_count_; ++i) {
-      const OggHeaderVerdict verdict = CheckVorbisCodebook(bits_, totals, area_, codebooks_[i]);
+      const OggHeaderVerdict verdict = CheckVorbisCodebook(bits_, &totals, &area_, &codebooks_[i]);
       if (verdict != OggHeaderVerdict::kSafe) return Fail(verdict);
     }
     return true;
@@ -236,6 +236,6 @@ class SetupChecker {
 
 OggHeaderVerdict CheckVorbisSetup(OggPacketReader& packet,
                                   const VorbisIdentification& identification,
-                                  DecoderAreaModel& area) {
+                                  DecoderAreaModel* area) {
   return SetupChecker(packet, identification, area).Check();
 }

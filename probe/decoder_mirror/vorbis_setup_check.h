@@ -30,4 +30,4 @@ struct VorbisIdentification {
 //   codes searched entry by entry, or 16 submaps.
 OggHeaderVerdict CheckVorbisSetup(OggPacketReader& packet,
                                   const VorbisIdentification& identification,
-                                  DecoderAreaModel& area);
+                                  DecoderAreaModel* area);

@@ -24,11 +24,11 @@ bool VorbisSetupMemo::Find(const VorbisIdentification& identification,
 }
 
 bool VorbisSetupMemo::Recall(const VorbisIdentification& identification,
-                             const std::string& packet, DecoderAreaModel& area) const {
+                             const std::string& packet, DecoderAreaModel* area) const {
   const std::lock_guard<std::mutex> lock(mutex_);
   const Entry* entry = nullptr;
   if (!Find(identification, packet, &entry)) return false;
-  area = entry->area;
+  *area = entry->area;
   ++recalled_;
   return true;
 }
@@ -59,7 +59,7 @@ VorbisSetupMemo& SharedSetupMemo() {
 
 OggHeaderVerdict CheckVorbisSetupRemembered(OggPacketReader& packet,
                                             const VorbisIdentification& identification,
-                                            DecoderAreaModel& area, VorbisSetupMemo* memo) {
+                                            DecoderAreaModel* area, VorbisSetupMemo* memo) {
   if (memo == nullptr) {
     const OggHeaderVerdict verdict = CheckVorbisSetup(packet, identification, area);
     if (verdict == OggHeaderVerdict::kSafe) packet.FlushPacket();
@@ -80,15 +80,15 @@ OggHeaderVerdict CheckVorbisSetupRemembered(OggPacketReader& packet,
                     !packet.false_end() && !packet.eof();
   DecoderAreaModel setup(identification.channels, identification.short_block,
                          identification.long_block);
-  if (kept && memo->Recall(identification, bytes, setup)) {
-    area.Append(setup);
+  if (kept && memo->Recall(identification, bytes, &setup)) {
+    area->Append(setup);
     return OggHeaderVerdict::kSafe;
   }
   packet.GoBack(start);
-  const OggHeaderVerdict verdict = CheckVorbisSetup(packet, identification, setup);
+  const OggHeaderVerdict verdict = CheckVorbisSetup(packet, identification, &setup);
   if (verdict != OggHeaderVerdict::kSafe) return verdict;
   packet.FlushPacket();
-  area.Append(setup);
+  area->Append(setup);
   if (kept) memo->Remember(identification, bytes, setup);
   return verdict;
 }

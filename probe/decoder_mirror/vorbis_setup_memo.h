@@ -25,7 +25,7 @@ class VorbisSetupMemo {
   // The setup check's area for this packet (`packet` holding all its bytes), counted from
   // nothing, when it was remembered as accepted; false otherwise.
   bool Recall(const VorbisIdentification& identification, const std::string& packet,
-              DecoderAreaModel& area) const;
+              DecoderAreaModel* area) const;
   void Remember(const VorbisIdentification& identification, const std::string& packet,
                 const DecoderAreaModel& area);
 
@@ -57,4 +57,4 @@ VorbisSetupMemo& SharedSetupMemo();
 // are remembered and recalled.
 OggHeaderVerdict CheckVorbisSetupRemembered(OggPacketReader& packet,
                                             const VorbisIdentification& identification,
-                                            DecoderAreaModel& area, VorbisSetupMemo* memo);
+                                            DecoderAreaModel* area, VorbisSetupMemo* memo);

@@ -50,8 +50,8 @@ TEST(VorbisSetupMemoTest, SameAnswersAsTheWalk) {
     std::uint64_t walked = 0, recalled = 0;
     OggPacketReader::Place walked_place{}, recalled_place{};
     MemoryByteSource plain(bytes.data(), bytes.size()), remembered(bytes.data(), bytes.size());
-    const OggHeaderVerdict expected = CheckOggVorbisHeaders(plain, walked, nullptr, &walked_place);
-    EXPECT_EQ(expected, CheckOggVorbisHeaders(remembered, recalled, &memo, &recalled_place))
+    const OggHeaderVerdict expected = CheckOggVorbisHeaders(plain, &walked, nullptr, &walked_place);
+    EXPECT_EQ(expected, CheckOggVorbisHeaders(remembered, &recalled, &memo, &recalled_place))
         << name;
     EXPECT_TRUE(walked_place == recalled_place) << name;
     if (expected == OggHeaderVerdict::kSafe) {

@@ -66,11 +66,11 @@ void CompareWithDecoder(const std::uint8_t* data, std::size_t size, const std::s
   MemoryByteSource source(data, size);
   std::uint64_t area = 0;
   OggPacketReader::Place place{};
-  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, area, nullptr, &place);
+  const OggHeaderVerdict verdict = CheckOggVorbisHeaders(source, &area, nullptr, &place);
   for (int pass = 0; pass < 2; ++pass) {
     std::uint64_t recalled_area = 0;
     OggPacketReader::Place recalled_place{};
-    if (CheckOggVorbisHeaders(source, recalled_area, &SharedSetupMemo(), &recalled_place) !=
+    if (CheckOggVorbisHeaders(source, &recalled_area, &SharedSetupMemo(), &recalled_place) !=
             verdict ||
         !(recalled_place == place) ||
         (verdict == OggHeaderVerdict::kSafe && recalled_area != area)) {
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream held(path, std::ios::binary | std::ios::trunc);
   if (held.write(reinterpret_cast<const char*>(data), std::streamsize(size)).flush()) {
     held.close();
-    ogg_seconds = VorbisSeconds(Utf8ToUtf16(path), decoder_opens);
+    ogg_seconds = VorbisSeconds(Utf8ToUtf16(path), &decoder_opens);
     CompareWithDecoder(data, size, path, ogg_seconds);
   }
   // The memory area sized from the headers must let the decoder open the file at once.
