@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -62,6 +63,42 @@ TEST(OggLengthGuardTest, RefusesFilesTooLargeOrTooSlowToSearch) {
   }
   MemoryByteSource short_read(starts.data(), 100);
   EXPECT_FALSE(CanFindOggLength(short_read, starts.size()));  // the tail cannot be read
+}
+
+// A false page start whose header announces `size` bytes (282 to 65307), in 282 bytes.
+std::string FalsePageStart(std::size_t size) {
+  std::string lacing(255, '\0');
+  for (std::size_t left = size - 282, at = 0; left > 0; ++at) {
+    lacing[at] = static_cast<char>(std::min<std::size_t>(left, 255));
+    left -= static_cast<unsigned char>(lacing[at]);
+  }
+  return "OggS" + std::string(22, '\0') + '\xff' + lacing;
+}
+
+// A search that reaches the cap exactly may still be asked for; one more candidate is too many.
+TEST(OggLengthGuardTest, RefusesOnlyPastTheCap) {
+  std::string tail(65536, 'x');
+  std::uint64_t cost = 0;
+  std::size_t at = 282;  // the first 282 bytes are kept for the page that tops the cost up
+  for (;; at += 282) {
+    std::string more = tail;
+    more.replace(at, 282, FalsePageStart(65307));
+    MemoryByteSource source(more.data(), more.size());
+    std::uint64_t more_cost = 0;
+    ASSERT_TRUE(CountLastPageSearch(source, more.size(), &more_cost));
+    if (more_cost + 282 > kMaxLastPageSearchBytes) break;
+    tail = more;
+    cost = more_cost;
+  }
+  tail.replace(0, 282, FalsePageStart(kMaxLastPageSearchBytes - cost));
+  MemoryByteSource at_cap(tail.data(), tail.size());
+  ASSERT_TRUE(CountLastPageSearch(at_cap, tail.size(), &cost));
+  ASSERT_EQ(kMaxLastPageSearchBytes, cost);
+  EXPECT_TRUE(CanFindOggLength(at_cap, tail.size()));
+
+  tail.replace(at, 27, "OggS" + std::string(23, '\0'));  // a 27-byte page further on
+  MemoryByteSource past_cap(tail.data(), tail.size());
+  EXPECT_FALSE(CanFindOggLength(past_cap, tail.size()));
 }
 
 }  // namespace
