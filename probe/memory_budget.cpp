@@ -23,6 +23,11 @@ MemoryBudget::Grant MemoryBudget::Acquire(std::uint64_t bytes) {
   return Grant(*this, bytes);
 }
 
+std::uint64_t MemoryBudget::held() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return held_;
+}
+
 std::uint64_t MemoryBudget::peak() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return peak_;

@@ -27,6 +27,8 @@ class MemoryBudget {
 
   std::uint64_t limit() const { return limit_; }
   std::uint64_t first_grant() const { return first_grant_; }
+  // The bytes held now, by all grants together.
+  std::uint64_t held() const;
   // The most bytes held at once so far: at most the limit, unless one grant alone held more.
   std::uint64_t peak() const;
 

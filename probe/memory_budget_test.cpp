@@ -48,8 +48,45 @@ TEST(MemoryBudgetTest, JobsLargeAndSmallKeepTheLimitAndAllFinish) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(kThreads * kJobsPerThread, finished);
+  EXPECT_EQ(0u, budget.held());
   EXPECT_TRUE(faults.empty()) << faults.size() << " times, first " << faults.front();
   EXPECT_EQ(150u, budget.peak());  // the job above the limit, alone
+}
+
+// The bytes held are the sum of the grants, whatever they grow to or however they move, and
+// all of them come back: a leak would starve later files, a double return would let them
+// overrun the limit.
+TEST(MemoryBudgetTest, GrantsAddUpAndComeBackInFull) {
+  EXPECT_EQ(5u, MemoryBudget(5, 10).first_grant());  // never more than the limit
+  MemoryBudget budget(100, 10);
+  MemoryBudget::Grant b = budget.Acquire(30);
+  {
+    MemoryBudget::Grant a = budget.Acquire(10);
+    EXPECT_EQ(40u, budget.held());
+    EXPECT_TRUE(a.GrowTo(60));
+    EXPECT_TRUE(a.GrowTo(50));  // already held
+    EXPECT_EQ(60u, a.bytes());
+    EXPECT_FALSE(b.GrowTo(41));  // 101 held
+    EXPECT_EQ(30u, b.bytes());
+    EXPECT_TRUE(b.GrowTo(40));  // the limit exactly
+    EXPECT_EQ(100u, budget.peak());
+    {
+      MemoryBudget::Grant moved = std::move(a);
+      EXPECT_EQ(0u, a.bytes());
+      EXPECT_FALSE(b.GrowTo(41));  // the moved grant still holds its 60
+    }
+    EXPECT_TRUE(b.GrowTo(100));  // alone now
+  }  // the moved-from grant gives back nothing
+  ASSERT_TRUE(b.GrowTo(150));    // alone, beyond the limit
+  EXPECT_EQ(150u, budget.peak());
+  {
+    MemoryBudget::Grant gone = std::move(b);
+  }
+  ASSERT_EQ(0u, budget.held());
+  MemoryBudget::Grant c = budget.Acquire(1);  // nothing held: no wait
+  EXPECT_TRUE(c.GrowTo(100));
+  MemoryBudget::Grant d = budget.Acquire(0);
+  EXPECT_FALSE(d.GrowTo(1));
 }
 
 }  // namespace
