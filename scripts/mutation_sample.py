@@ -124,8 +124,8 @@ def main():
         chosen = []
         draw = random.Random(args.seed)
         if args.only:
-            for spec in args.only:
-                path, number = spec.rsplit(":", 1)
+            for place in args.only:
+                path, number = place.rsplit(":", 1)
                 match = [entry for entry in lines if entry[0] == path and entry[1] == int(number) - 1]
                 chosen.extend((entry, draw.choice(entry[2])) for entry in match)
         killed = viable = 0
