@@ -22,8 +22,21 @@ void DropFromCache(const std::string& name) {
   (void)::close(fd);
 }
 
-// Reads are asked for where the file's last byte is out of the cache, never for a file read
-// whole just before, an empty file, a FIFO or a missing name.
+// Whether the system says the file's last byte is in the cache, without reading it: false
+// where it cannot say (tmpfs, some network file systems), as for the programs.
+bool LastByteCached(const std::string& name) {
+  struct stat info;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fstat(fd, &info) != 0 || info.st_size == 0) return false;
+  char byte;
+  iovec into{&byte, 1};
+  const bool cached = ::preadv2(fd, &into, 1, info.st_size - 1, RWF_NOWAIT) == 1;
+  (void)::close(fd);
+  return cached;
+}
+
+// Reads are asked for where the file's last byte is out of the cache (or the system cannot
+// tell), never for a file read whole just before, an empty file, a FIFO or a missing name.
 TEST(ReadAheadFileEndsTest, AsksOnlyForFilesOutOfTheCache) {
   ScopedTempDir folder;
   const std::string file = folder.File("track.ogg");
@@ -37,16 +50,16 @@ TEST(ReadAheadFileEndsTest, AsksOnlyForFilesOutOfTheCache) {
   EXPECT_FALSE(ask("fifo"));
   EXPECT_FALSE(ask("missing.ogg"));
   DropFromCache(file);
-  EXPECT_TRUE(ask("track.ogg"));
-  ASSERT_EQ(300000u, ReadBytes(file).size());
-  // Where the file system cannot tell what is in the cache (tmpfs), every file is asked for.
-  char byte;
-  iovec into{&byte, 1};
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  const bool can_tell = ::preadv2(fd, &into, 1, 0, RWF_NOWAIT) == 1;
-  (void)::close(fd);
-  EXPECT_EQ(!can_tell, ask("track.ogg"));
+  EXPECT_EQ(!LastByteCached(file), ask("track.ogg"));
+  // Read whole, then asked at once. Under memory pressure the system may drop the pages in
+  // between: then read again, a few times.
+  bool cached = false, asked = true;
+  for (int attempt = 0; attempt < 10 && asked == cached; ++attempt) {
+    ASSERT_EQ(300000u, ReadBytes(file).size());
+    cached = LastByteCached(file);
+    asked = ask("track.ogg");
+  }
+  EXPECT_NE(cached, asked);
 }
 
 }  // namespace
