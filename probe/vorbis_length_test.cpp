@@ -41,18 +41,22 @@ TEST(VorbisLengthTest, FileRewrittenAfterTheChecksMeasuresAsChecked) {
       {"another stream appended", checked + other}};
   for (const auto& [what, bytes] : rewrites) {
     WriteBytes(name, checked);
-    int decoder_opens = 0;
+    int decoder_opens = 0, rewrites_done = 0;
     // Windows keeps writers out while the file is open: the rewrite fails there.
-    const float seconds =
-        VorbisSeconds(path, &decoder_opens, [&, &bytes = bytes] { WriteBytes(name, bytes); });
+    const float seconds = VorbisSeconds(path, &decoder_opens, [&, &bytes = bytes] {
+      WriteBytes(name, bytes);
+      ++rewrites_done;
+    });
     EXPECT_EQ(expected, seconds) << what;
     EXPECT_EQ(1, decoder_opens) << what;
+    EXPECT_EQ(1, rewrites_done) << what;
   }
 }
 
 // Files measured on eight threads at once, with room for a few at a time or for none but
 // alone: each measures as with all the memory it wants, and where each fits the limit, they
-// never hold more together.
+// never hold more together. A file read again after waiting for memory still runs the hook
+// after its checks once.
 TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
   std::vector<std::u16string> paths;
   for (const char* name : {"mono_8k", "6ch_48k", "stereo_44k", "stereo_96k"}) {
@@ -81,8 +85,12 @@ TEST(VorbisLengthTest, FilesMeasuredTogetherStayWithinTheBudget) {
       threads.emplace_back([&, t] {
         for (std::size_t i = 0; i < 4 * paths.size(); ++i) {
           const std::size_t file = (t + i) % paths.size();
-          int decoder_opens = 0;
-          if (VorbisSeconds(paths[file], &decoder_opens, {}, budget) != expected[file]) ++wrong;
+          int decoder_opens = 0, hooks = 0;
+          if (VorbisSeconds(paths[file], &decoder_opens, [&] { ++hooks; }, budget) !=
+                  expected[file] ||
+              hooks != 1) {
+            ++wrong;
+          }
         }
       });
     }
