@@ -87,4 +87,24 @@ TEST(ReadAheadFileEndsTest, AsksOnlyForFilesOutOfTheCache) {
   EXPECT_NE(cached, asked);
 }
 
+// A file takes a free name whole, never a taken one; the reason is the system's words for any
+// other failure, and is emptied otherwise, whatever it held before.
+TEST(PublishFileTest, TakesOnlyAFreeNameAndSaysWhyNot) {
+  ScopedTempDir folder;
+  const auto path = [&](const char* name) { return Utf8ToUtf16(folder.File(name)); };
+  WriteBytes(folder.File("a.tmp"), "whole");
+  WriteBytes(folder.File("taken.cpp"), "kept");
+  std::u16string reason = u"left from before";
+  EXPECT_FALSE(PublishFile(path("a.tmp"), path("taken.cpp"), &reason));
+  EXPECT_EQ(u"", reason);
+  EXPECT_EQ("kept", ReadBytes(folder.File("taken.cpp")));
+  reason = u"left from before";
+  EXPECT_TRUE(PublishFile(path("a.tmp"), path("free.cpp"), &reason));
+  EXPECT_EQ(u"", reason);
+  EXPECT_EQ("whole", ReadBytes(folder.File("free.cpp")));
+  EXPECT_FALSE(PublishFile(path("a.tmp"), path("other.cpp"), &reason));  // gone
+  EXPECT_NE(u"", reason);
+  EXPECT_FALSE(PublishFile(path("free.cpp"), path("free.cpp/x"), nullptr));
+}
+
 }  // namespace

@@ -87,6 +87,12 @@ TEST(MemoryBudgetTest, GrantsAddUpAndComeBackInFull) {
   EXPECT_TRUE(c.GrowTo(100));
   MemoryBudget::Grant d = budget.Acquire(0);
   EXPECT_FALSE(d.GrowTo(1));
+  // However little another holds, a grant beside it stays within the limit.
+  MemoryBudget small(100, 1);
+  MemoryBudget::Grant one = small.Acquire(1);
+  MemoryBudget::Grant rest = small.Acquire(1);
+  EXPECT_FALSE(rest.GrowTo(100));
+  EXPECT_TRUE(rest.GrowTo(99));
 }
 
 }  // namespace
