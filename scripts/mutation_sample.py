@@ -91,7 +91,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--test-timeout", type=int, default=180)
     parser.add_argument("--only", nargs="*", default=[],
-                        help="FILE:LINE of lines to mutate instead of drawing them")
+                        help="FILE:LINE of lines whose every mutant is run instead of drawing")
     args = parser.parse_args()
 
     lines = []  # (file, index, mutants)
@@ -127,7 +127,7 @@ def main():
             for place in args.only:
                 path, number = place.rsplit(":", 1)
                 match = [entry for entry in lines if entry[0] == path and entry[1] == int(number) - 1]
-                chosen.extend((entry, draw.choice(entry[2])) for entry in match)
+                chosen.extend((entry, mutant) for entry in match for mutant in entry[2])
         killed = viable = 0
         tried = set()
         while viable < (len(chosen) if args.only else args.count):
