@@ -24,7 +24,8 @@ std::string FileOfOnePacket(std::size_t size, std::string* packet) {
 }
 
 // Files that end on either side of a buffer's end: the first read takes 16 KiB, every later
-// one 64 KiB. The packet reads whole, its last byte too, without meeting the file's end.
+// one 64 KiB. The packet reads whole, its last byte too, without meeting the file's end; what
+// follows is the end.
 TEST(OggPacketReaderTest, ReadsEveryByteUpToTheFileEnd) {
   constexpr std::size_t kFirst = 16 << 10, kLater = 64 << 10;
   for (const std::size_t size : {kFirst - 1, kFirst, kFirst + 1, kFirst + 2, kFirst + kLater,
@@ -40,6 +41,9 @@ TEST(OggPacketReaderTest, ReadsEveryByteUpToTheFileEnd) {
     EXPECT_EQ(packet, read) << size;
     EXPECT_FALSE(reader.eof()) << size;
     EXPECT_EQ(OggPacketReader::kEndOfPacket, reader.Get8Packet()) << size;
+    // Past the end every byte reads as 0, and the end is met.
+    EXPECT_EQ(0, reader.Get8()) << size;
+    EXPECT_TRUE(reader.eof()) << size;
   }
 }
 
