@@ -31,15 +31,13 @@ bool LastPageResident(const std::string& name) {
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   bool resident = false;
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-    const std::size_t size = static_cast<std::size_t>(info.st_size);
-    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  const std::size_t size = ::fstat(fd, &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
+  void* map = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
+  if (map != MAP_FAILED) {
     const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     std::vector<unsigned char> pages((size + page - 1) / page);
-    if (map != MAP_FAILED) {
-      resident = ::mincore(map, size, pages.data()) == 0 && (pages.back() & 1) != 0;
-      (void)::munmap(map, size);
-    }
+    resident = ::mincore(map, size, pages.data()) == 0 && (pages.back() & 1) != 0;
+    (void)::munmap(map, size);
   }
   (void)::close(fd);
   return resident;

@@ -121,24 +121,26 @@ def main():
         if baseline.returncode != 0:
             sys.exit("the unchanged tree fails its tests:\n" + baseline.stdout[-3000:])
 
-        chosen = []
         draw = random.Random(args.seed)
-        if args.only:
-            for place in args.only:
-                path, number = place.rsplit(":", 1)
-                match = [entry for entry in lines if entry[0] == path and entry[1] == int(number) - 1]
-                chosen.extend((entry, mutant) for entry in match for mutant in entry[2])
-        killed = viable = 0
-        tried = set()
-        while viable < (len(chosen) if args.only else args.count):
-            if args.only:
-                (path, index, _), mutant = chosen[viable]
-            else:
+
+        def drawn():  # seeded draws without end, each mutant once
+            tried = set()
+            while True:
                 path, index, mutants = draw.choice(lines)
                 mutant = draw.choice(mutants)
-                if (path, index, mutant) in tried:
-                    continue
-                tried.add((path, index, mutant))
+                if (path, index, mutant) not in tried:
+                    tried.add((path, index, mutant))
+                    yield path, index, mutant
+
+        chosen = []
+        for place in args.only:
+            named, number = place.rsplit(":", 1)
+            chosen.extend((path, index, mutant) for path, index, mutants in lines
+                          if path == named and index == int(number) - 1 for mutant in mutants)
+        killed = viable = 0
+        for path, index, mutant in (chosen if args.only else drawn()):
+            if not args.only and viable == args.count:
+                break
             file = os.path.join(tree, path)
             with open(file, encoding="utf-8") as source:
                 original = source.read()
@@ -150,9 +152,8 @@ def main():
             try:
                 if run(["cmake", "--build", build, f"-j{args.jobs}"], tree).returncode != 0:
                     if args.only:
-                        viable += 1
                         print(f"  NOT BUILT {path}:{index + 1}", flush=True)
-                    continue  # not viable: draw again
+                    continue  # not viable, and not counted: draw again
                 viable += 1
                 try:
                     result = run(["ctest", "--test-dir", build, f"-j{args.jobs}",

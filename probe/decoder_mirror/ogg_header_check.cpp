@@ -5,11 +5,11 @@
 #include <new>
 
 #include "probe/decoder_mirror/decoder_area_model.h"
-#include "probe/little_endian.h"
 #include "probe/decoder_mirror/ogg_packet_reader.h"
 #include "probe/decoder_mirror/vorbis_bit_reader.h"
 #include "probe/decoder_mirror/vorbis_setup_check.h"
 #include "probe/decoder_mirror/vorbis_setup_memo.h"
+#include "probe/little_endian.h"
 
 namespace {
 

@@ -65,14 +65,15 @@ TEST(OggLengthGuardTest, RefusesFilesTooLargeOrTooSlowToSearch) {
   EXPECT_FALSE(CanFindOggLength(short_read, starts.size()));  // the tail cannot be read
 }
 
-// A false page start whose header announces `size` bytes (282 to 65307), in 282 bytes.
+// A false page start: the 282-byte header of a page of `size` bytes (282 to 65307), no body.
 std::string FalsePageStart(std::size_t size) {
-  std::string lacing(255, '\0');
+  CraftedPage page;
+  page.lacing.assign(255, '\0');
   for (std::size_t left = size - 282, at = 0; left > 0; ++at) {
-    lacing[at] = static_cast<char>(std::min<std::size_t>(left, 255));
-    left -= static_cast<unsigned char>(lacing[at]);
+    page.lacing[at] = static_cast<char>(std::min<std::size_t>(left, 255));
+    left -= static_cast<unsigned char>(page.lacing[at]);
   }
-  return "OggS" + std::string(22, '\0') + '\xff' + lacing;
+  return page.Bytes();
 }
 
 // A search that reaches the cap exactly may still be asked for; one more candidate is too many.
@@ -96,7 +97,7 @@ TEST(OggLengthGuardTest, RefusesOnlyPastTheCap) {
   ASSERT_EQ(kMaxLastPageSearchBytes, cost);
   EXPECT_TRUE(CanFindOggLength(at_cap, tail.size()));
 
-  tail.replace(at, 27, "OggS" + std::string(23, '\0'));  // a 27-byte page further on
+  tail.replace(at, 27, CraftedPage{}.Bytes());  // a 27-byte page further on
   MemoryByteSource past_cap(tail.data(), tail.size());
   EXPECT_FALSE(CanFindOggLength(past_cap, tail.size()));
 }

@@ -19,5 +19,5 @@ OggPageRead ReadOggPageHeader(OggPageInput& in, OggPageHeader* header) {
   for (int i = 0; i < 20; ++i) in.Get8();
   header->segment_count = in.Get8();
   return in.GetN(header->lacing.data(), header->segment_count) ? OggPageRead::kPage
-                                                              : OggPageRead::kShort;
+                                                                : OggPageRead::kShort;
 }

@@ -47,6 +47,6 @@ enum class OggPageRead {
 
 // Reads one page header from `in` as the decoder does (start_page): the capture pattern, then
 // the version, then the rest, the 20 bytes of granule position, serial and sequence numbers
-// and checksum read and dropped, then the lacing values. `header` holds what was read; its
+// and checksum read and dropped, then the lacing values. `*header` holds what was read; its
 // size() counts only the lacing values that could be read.
 OggPageRead ReadOggPageHeader(OggPageInput& in, OggPageHeader* header);
